@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+// The program's one HTTP transport: a libcurl easy handle with its cookie engine on, so the
+// cookies of a session (login, upload) are kept between requests. Every request has a connect
+// limit and fails when no byte moves for the stall limit, so a server that accepts and never
+// answers cannot hang the program. Not thread-safe: one client per thread of work.
+//
+// Addresses are given as bytes because the service takes CP949 texts unencoded in paths and
+// queries; Get(QString) sends a QString address percent-encoded as UTF-8 (for the login query,
+// whose parameters the client encodes).
+struct HttpResult
+{
+    long Status = 0;        // HTTP status, 0 when no answer came
+    QByteArray Body;        // the whole response body
+    QByteArray ContentType; // the Content-Type header, as sent
+    QString Error;          // empty when a response arrived (whatever its status)
+
+    bool Ok() const { return Error.isEmpty() && Status >= 200 && Status < 300; }
+};
+
+class HttpError : public std::runtime_error
+{
+public:
+    explicit HttpError(const QString &text) : std::runtime_error(text.toStdString()) {}
+    QString Text() const { return QString::fromStdString(what()); }
+};
+
+class HttpClient
+{
+public:
+    HttpClient();
+    ~HttpClient();
+    HttpClient(const HttpClient &) = delete;
+    HttpClient &operator=(const HttpClient &) = delete;
+
+    void SetConnectTimeout(int Seconds);     // default 15
+    void SetStallTimeout(int Seconds);       // default 60: no progress for that long fails
+    void SetUserAgent(const QByteArray &UserAgent);
+    void SetAccept(const QByteArray &Accept);
+
+    // A request never throws; a transport failure comes back in HttpResult::Error.
+    HttpResult Get(const QByteArray &Address);
+    HttpResult Get(const QString &Address);
+
+    // Throws HttpError (the transport's text, or "HTTP/1.1 <status> <reason>" for an error
+    // status) unless a 2xx answer arrived; returns the body.
+    QByteArray GetOrThrow(const QString &Address);
+
+    // A cancel flag read between progress reports: when it turns true the request is aborted.
+    void SetCancelFlag(const std::atomic<bool> *Flag);
+
+    struct Impl;
+    Impl *impl() const { return d.get(); }
+
+private:
+    std::unique_ptr<Impl> d;
+};
