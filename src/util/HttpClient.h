@@ -22,6 +22,7 @@ struct HttpResult
     QByteArray Body;        // the whole response body
     QByteArray ContentType; // the Content-Type header, as sent
     QString Error;          // empty when a response arrived (whatever its status)
+    bool Cancelled = false; // the cancel flag (or a progress hook) stopped the request
 
     bool Ok() const { return Error.isEmpty() && Status >= 200 && Status < 300; }
 };
@@ -54,7 +55,8 @@ public:
     // status) unless a 2xx answer arrived; returns the body.
     QByteArray GetOrThrow(const QString &Address);
 
-    // A cancel flag read between progress reports: when it turns true the request is aborted.
+    // A cancel flag read before the request and between progress reports: when it turns true
+    // the request is aborted (HttpResult::Cancelled).
     void SetCancelFlag(const std::atomic<bool> *Flag);
 
     struct Impl;

@@ -1,0 +1,213 @@
+#include "util/HttpClientImpl.h"
+
+#include <QUrl>
+
+#include <cstring>
+
+namespace {
+
+// libcurl's global set-up is not thread-safe and must run once before any handle exists; a
+// function-local static gives exactly that.
+void ensureCurlGlobal()
+{
+    struct Global
+    {
+        Global() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+        ~Global() { curl_global_cleanup(); }
+    };
+    static Global global;
+}
+
+constexpr long MaxRedirects = 5;
+
+} // namespace
+
+HttpClient::Impl::Impl()
+{
+    ensureCurlGlobal();
+    Curl = curl_easy_init();
+    if (!Curl)
+        throw HttpError(QStringLiteral("The HTTP transport could not be started"));
+}
+
+HttpClient::Impl::~Impl()
+{
+    curl_slist_free_all(m_headers);
+    curl_easy_cleanup(Curl);
+}
+
+void HttpClient::Impl::Prepare(const QByteArray &Address)
+{
+    curl_easy_reset(Curl);
+    curl_slist_free_all(m_headers);
+    m_headers = nullptr;
+    m_body.clear();
+    StatusLine.clear();
+    m_errorBuffer[0] = '\0';
+    m_cancelled = false;
+
+    curl_easy_setopt(Curl, CURLOPT_URL, Address.constData());
+    curl_easy_setopt(Curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    // "" switches the cookie engine on without reading a file; the cookies of earlier
+    // requests survive curl_easy_reset.
+    curl_easy_setopt(Curl, CURLOPT_COOKIEFILE, "");
+    curl_easy_setopt(Curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(Curl, CURLOPT_MAXREDIRS, MaxRedirects);
+    curl_easy_setopt(Curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(Curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(ConnectTimeout));
+    // A request fails when less than one byte per second moves for the stall limit, which also
+    // covers a server that accepts and never answers.
+    curl_easy_setopt(Curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(Curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(StallTimeout));
+    if (!UserAgent.isEmpty())
+        curl_easy_setopt(Curl, CURLOPT_USERAGENT, UserAgent.constData());
+    if (!Accept.isEmpty())
+        AddHeader("Accept: " + Accept);
+    curl_easy_setopt(Curl, CURLOPT_WRITEFUNCTION, &Impl::writeBody);
+    curl_easy_setopt(Curl, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(Curl, CURLOPT_HEADERFUNCTION, &Impl::writeHeader);
+    curl_easy_setopt(Curl, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(Curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(Curl, CURLOPT_XFERINFOFUNCTION, &Impl::transferInfo);
+    curl_easy_setopt(Curl, CURLOPT_XFERINFODATA, this);
+}
+
+void HttpClient::Impl::AddHeader(const QByteArray &Header)
+{
+    m_headers = curl_slist_append(m_headers, Header.constData());
+    curl_easy_setopt(Curl, CURLOPT_HTTPHEADER, m_headers);
+}
+
+HttpResult HttpClient::Impl::Perform()
+{
+    HttpResult result;
+    if (CancelFlag && CancelFlag->load()) {
+        result.Error = QStringLiteral("Operation aborted");
+        result.Cancelled = true;
+        return result;
+    }
+    const CURLcode code = curl_easy_perform(Curl);
+    long status = 0;
+    curl_easy_getinfo(Curl, CURLINFO_RESPONSE_CODE, &status);
+    char *contentType = nullptr;
+    curl_easy_getinfo(Curl, CURLINFO_CONTENT_TYPE, &contentType);
+    result.Status = status;
+    result.ContentType = contentType ? QByteArray(contentType) : QByteArray();
+    result.Body = std::move(m_body);
+    m_body.clear();
+    if (code != CURLE_OK) {
+        result.Cancelled = m_cancelled;
+        if (m_cancelled)
+            result.Error = QStringLiteral("Operation aborted");
+        else if (m_errorBuffer[0])
+            result.Error = QString::fromLocal8Bit(m_errorBuffer);
+        else
+            result.Error = QString::fromLatin1(curl_easy_strerror(code));
+    }
+    return result;
+}
+
+std::size_t HttpClient::Impl::writeBody(char *data, std::size_t size, std::size_t count,
+                                        void *self)
+{
+    // No exception may cross libcurl: a failed append aborts the request instead.
+    try {
+        static_cast<Impl *>(self)->m_body.append(data, static_cast<qsizetype>(size * count));
+    } catch (...) {
+        return 0;
+    }
+    return size * count;
+}
+
+std::size_t HttpClient::Impl::writeHeader(char *data, std::size_t size, std::size_t count,
+                                          void *self)
+{
+    const std::size_t length = size * count;
+    // A new status line starts every answer, redirects and "100 Continue" included; the last
+    // one is the answer's.
+    if (length >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
+        try {
+            static_cast<Impl *>(self)->StatusLine
+                = QByteArray(data, static_cast<qsizetype>(length)).trimmed();
+        } catch (...) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+int HttpClient::Impl::transferInfo(void *self, curl_off_t dlTotal, curl_off_t dlNow,
+                                   curl_off_t ulTotal, curl_off_t ulNow)
+{
+    auto *impl = static_cast<Impl *>(self);
+    bool go = !(impl->CancelFlag && impl->CancelFlag->load());
+    if (go && impl->Progress) {
+        try {
+            go = impl->Progress(dlTotal, dlNow, ulTotal, ulNow);
+        } catch (...) {
+            go = false;
+        }
+    }
+    if (!go)
+        impl->m_cancelled = true;
+    return go ? 0 : 1;
+}
+
+HttpClient::HttpClient()
+    : d(std::make_unique<Impl>())
+{
+}
+
+HttpClient::~HttpClient() = default;
+
+void HttpClient::SetConnectTimeout(int Seconds)
+{
+    d->ConnectTimeout = Seconds;
+}
+
+void HttpClient::SetStallTimeout(int Seconds)
+{
+    d->StallTimeout = Seconds;
+}
+
+void HttpClient::SetUserAgent(const QByteArray &UserAgent)
+{
+    d->UserAgent = UserAgent;
+}
+
+void HttpClient::SetAccept(const QByteArray &Accept)
+{
+    d->Accept = Accept;
+}
+
+void HttpClient::SetCancelFlag(const std::atomic<bool> *Flag)
+{
+    d->CancelFlag = Flag;
+}
+
+HttpResult HttpClient::Get(const QByteArray &Address)
+{
+    d->Prepare(Address);
+    curl_easy_setopt(d->Curl, CURLOPT_HTTPGET, 1L);
+    return d->Perform();
+}
+
+HttpResult HttpClient::Get(const QString &Address)
+{
+    // As a browser sends a typed address: non-ASCII as UTF-8 percent escapes, blanks as %20.
+    return Get(QUrl(Address, QUrl::TolerantMode).toEncoded());
+}
+
+QByteArray HttpClient::GetOrThrow(const QString &Address)
+{
+    HttpResult result = Get(Address);
+    if (!result.Error.isEmpty())
+        throw HttpError(result.Error);
+    if (!result.Ok()) {
+        const QByteArray line = d->StatusLine.isEmpty()
+            ? "HTTP/1.1 " + QByteArray::number(result.Status)
+            : d->StatusLine;
+        throw HttpError(QString::fromLatin1(line));
+    }
+    return result.Body;
+}
