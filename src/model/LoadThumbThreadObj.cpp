@@ -1,0 +1,76 @@
+#include "model/LoadThumbThreadObj.h"
+
+#include "util/ImageDecode.h"
+
+#include <QCoreApplication>
+#include <QPainter>
+#include <QRunnable>
+#include <QThread>
+#include <QThreadPool>
+
+#include <mutex>
+
+namespace {
+
+// Detached loads share a few threads of their own, so that binding many cards at once queues
+// work instead of starting a thread per card, and the global pool stays free.
+QThreadPool &ThumbnailPool()
+{
+    static QThreadPool *pool = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(qBound(1, QThread::idealThreadCount(), 3));
+        p->setExpiryTimeout(5000);
+        // Loads still queued at the end of the program must not run into a dismantled Qt.
+        qAddPostRoutine([] { WaitForThumbnailLoads(); });
+        return p;
+    }();
+    return *pool;
+}
+
+// One run of the loader. Token 0 means "draw whatever happens" (nothing else may win).
+void Execute(const std::shared_ptr<Bitmap32> &Bitmap, const QString &FileName,
+             std::uint64_t Token)
+{
+    const auto stale = [&] { return Token != 0 && Bitmap->CurrentBinding() != Token; };
+    if (stale())
+        return;
+
+    // Decoding happens outside the lock: a card that paints meanwhile shows the previous
+    // picture instead of waiting for the decoder.
+    const FittedPicture picture = DecodeFittedPicture(FileName, {ThumbnailWidth, ThumbnailHeight});
+
+    Bitmap32Locker lock(*Bitmap);
+    if (stale())
+        return;
+    Bitmap->SetSize(ThumbnailWidth, ThumbnailHeight);
+    Bitmap->Clear(0xFFFFFFFF);
+    if (!picture.Image.isNull()) {
+        QPainter painter(&Bitmap->Image());
+        painter.drawImage(picture.Fit.Left, picture.Fit.Top, picture.Image);
+    }
+    Bitmap->NotifyChanged();
+}
+
+} // namespace
+
+void LoadThumbnail(const std::shared_ptr<Bitmap32> &Bitmap, const QString &FileName, bool Wait)
+{
+    if (!Bitmap)
+        return;
+    // Binding also for a waited load: an older detached load into the same bitmap must not
+    // paint over the finished picture afterwards.
+    const std::uint64_t token = Bitmap->Bind(FileName);
+    if (Wait) {
+        // On the calling thread: the result is finished on return, and a caller that is
+        // itself a pool thread cannot starve the pool.
+        Execute(Bitmap, FileName, token);
+        return;
+    }
+    // The task holds its own reference, so the bitmap lives as long as the load.
+    ThumbnailPool().start([Bitmap, FileName, token] { Execute(Bitmap, FileName, token); });
+}
+
+void WaitForThumbnailLoads()
+{
+    ThumbnailPool().waitForDone();
+}
