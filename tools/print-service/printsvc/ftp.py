@@ -1,0 +1,303 @@
+"""The upload host's FTP server: pyftpdlib on its own thread, names as bytes, a record of every
+command, and the STOR/login fault switches."""
+
+import asynchat
+import os
+import queue
+import socket
+import sys
+import threading
+import time
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.ioloop import IOLoop
+from pyftpdlib.servers import FTPServer
+
+from .state import latin1
+
+FTP_USER = "kestrun_ftp"
+FTP_PASSWORD = "mbqrwz!"
+
+# Paths travel as CP949 bytes. UTF-8 with surrogateescape maps every byte string to a text and
+# back unchanged, and the file system functions use the same mapping, so a name is stored,
+# listed and echoed exactly as it was sent.
+NAME_ERRORS = "surrogateescape"
+
+
+def _nodelay(sock):
+    try:
+        sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    except OSError:
+        pass
+
+
+def _command_name(line):
+    head = line.split(b" ", 1)[0].upper()
+    # ABOR may come after the Telnet IP/Synch bytes
+    if head.endswith(b"ABOR"):
+        return "ABOR"
+    return head.decode("latin-1")
+
+
+class DataChannel(ThrottledDTPHandler):
+    """A data connection that obeys the throttle and the drop/stall switch of its STOR."""
+
+    def __init__(self, sock, cmd_channel):
+        limit = cmd_channel.state.throttle["ftp"]
+        self.read_limit = self.write_limit = limit
+        self._stalled = False
+        _nodelay(sock)
+        super().__init__(sock, cmd_channel)
+
+    def _fault(self):
+        return self.cmd_channel._stor_rule if self.receive else None
+
+    def recv(self, buffer_size):
+        rule = self._fault()
+        if rule is not None and rule.action in ("drop", "stall"):
+            left = int(rule.get("after_bytes", 0)) - self.tot_bytes_received
+            if left > 0:
+                buffer_size = min(buffer_size, left)
+        return super().recv(buffer_size)
+
+    def handle_read(self):
+        rule = self._fault()
+        if rule is not None and rule.action == "drop" \
+                and self.tot_bytes_received >= int(rule.get("after_bytes", 0)):
+            return self.cmd_channel.fault_drop("drop during STOR after %d bytes"
+                                               % self.tot_bytes_received)
+        if rule is not None and rule.action == "stall" and not self._stalled \
+                and self.tot_bytes_received >= int(rule.get("after_bytes", 0)):
+            self._stalled = True
+            seconds = float(rule.get("seconds", 1))
+            self.cmd_channel.state.add("ftp", session=self.cmd_channel.session, event="fault",
+                                       fault="stall %.3f s after %d bytes"
+                                       % (seconds, self.tot_bytes_received))
+            self.del_channel()
+
+            def resume():
+                if not self._closed:
+                    self.add_channel(events=self.ioloop.READ)
+            self.ioloop.call_later(seconds, resume, _errback=self.handle_error)
+            return
+        super().handle_read()
+
+    handle_read_event = handle_read
+
+
+class Session(FTPHandler):
+    """One control connection. `state` is set on the subclass the server makes."""
+
+    state = None
+    dtp_handler = DataChannel
+    unicode_errors = NAME_ERRORS
+    auth_failed_timeout = 0      # tests try wrong passwords; no 3-second penalty
+    banner = "Kestrun upload host ready."
+    _sessions = 0
+
+    def __init__(self, conn, server, ioloop=None):
+        _nodelay(conn)
+        super().__init__(conn, server, ioloop=ioloop)
+        with self.state.lock:
+            Session._sessions += 1
+            self.session = Session._sessions
+        self._entry = None
+        self._stor_rule = None
+        self._closed_by_server = False
+        self.state.add("ftp", session=self.session, event="connect")
+
+    # --- bytes-as-sent names
+
+    def decode(self, data):
+        return data.decode("utf-8", NAME_ERRORS)
+
+    def push(self, s):
+        asynchat.async_chat.push(self, s.encode("utf-8", NAME_ERRORS))
+
+    # --- record
+
+    def found_terminator(self):
+        line = b"".join(self._in_buffer)
+        cmd = _command_name(line)
+        arg = line.split(b" ", 1)[1] if b" " in line else b""
+        cwd = self.fs.cwd.encode("utf-8", NAME_ERRORS) if self.fs is not None else b""
+        self._entry = self.state.add("ftp", session=self.session, event="command", cmd=cmd,
+                                     arg=latin1(arg), cwd=latin1(cwd), replies=[])
+        super().found_terminator()
+
+    def respond(self, resp, logfun=None):
+        if self._entry is not None:
+            with self.state.lock:
+                self._entry["replies"].append(latin1(resp.encode("utf-8", NAME_ERRORS)))
+        if logfun is None:
+            super().respond(resp)
+        else:
+            super().respond(resp, logfun=logfun)
+
+    def close(self):
+        if not self._closed:
+            self.state.add("ftp", session=self.session, event="disconnect",
+                           by="server" if self._closed_by_server else "client")
+        super().close()
+
+    def fault_drop(self, why):
+        self.state.add("ftp", session=self.session, event="fault", fault=why)
+        self._closed_by_server = True
+        if self.data_channel is not None:
+            self.data_channel._resp = ()
+        self.close()
+
+    # --- login
+
+    def ftp_PASS(self, line):
+        if not self.authenticated and self.username and self.state.take_login_refusal():
+            self.state.add("ftp", session=self.session, event="fault", fault="login refused")
+            self.respond("530 Login incorrect.")
+            self.username = ""
+            return
+        return super().ftp_PASS(line)
+
+    # --- store
+
+    def ftp_STOR(self, file, mode="w"):
+        if "a" in mode:
+            return super().ftp_STOR(file, mode)
+        arg = self._entry["arg"] if self._entry else ""
+        rule = self.state.stor_fault(arg, "start")
+        if rule is not None and rule.action == "refuse":
+            code = int(rule.get("code", 550))
+            self.state.add("ftp", session=self.session, event="fault",
+                           fault="STOR refused with %d" % code)
+            self.respond("%d %s" % (code, rule.get("text", "Refused by the fault switch.")))
+            return None
+        self._stor_rule = rule
+        self._stor_arg = arg
+        return super().ftp_STOR(file, mode)
+
+    def on_file_received(self, file):
+        self._stor_rule = None
+        self.state.add_file("ftp", file, True, session=self.session)
+        rule = self.state.stor_fault(getattr(self, "_stor_arg", ""), "done")
+        if rule is not None:
+            self.state.add("ftp", session=self.session, event="fault",
+                           fault="drop after completed STOR")
+            self._closed_by_server = True
+            self.close_when_done()     # the 226 goes out first
+
+    def on_incomplete_file_received(self, file):
+        self._stor_rule = None
+        self.state.add_file("ftp", file, False, session=self.session)
+
+
+class FtpServer:
+    """pyftpdlib on a thread of its own. Everything that touches its sockets runs on that
+    thread; other threads hand work over through call()."""
+
+    def __init__(self, state, host, port, listen=True):
+        self.state = state
+        self.host = host
+        self.ioloop = IOLoop()
+        auth = DummyAuthorizer()
+        auth.add_user(FTP_USER, FTP_PASSWORD, state.ftp_root, perm="elradfmwMT")
+        self.handler = type("BoundSession", (Session,), {"state": state, "authorizer": auth})
+        self.server = None
+        self.port = port
+        if listen:
+            self._listen()
+        else:
+            # a port that refuses connections: find a free one and leave it closed
+            s = socket.socket()
+            s.bind((host, port))
+            self.port = s.getsockname()[1]
+            s.close()
+        self._tasks = queue.Queue()
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._run, name="ftp", daemon=True)
+
+    def _listen(self):
+        sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        sock.bind((self.host, self.port))
+        self.port = sock.getsockname()[1]
+        self.server = FTPServer(sock, self.handler, ioloop=self.ioloop, backlog=50)
+
+    @property
+    def listening(self):
+        return self.server is not None
+
+    def start(self):
+        self._thread.start()
+
+    def _run(self):
+        while not self._stop.is_set():
+            while True:
+                try:
+                    fn, done, box = self._tasks.get_nowait()
+                except queue.Empty:
+                    break
+                try:
+                    box.append(fn())
+                except Exception as e:          # handed back to the caller
+                    box.append(e)
+                done.set()
+            if self.ioloop.socket_map:
+                self.ioloop.poll(0.02)
+            else:
+                time.sleep(0.02)
+            self.ioloop.sched.poll()
+        try:
+            self.ioloop.close()
+        except Exception:
+            pass
+
+    def call(self, fn, timeout=5):
+        if not self._thread.is_alive():
+            return fn()
+        done, box = threading.Event(), []
+        self._tasks.put((fn, done, box))
+        if not done.wait(timeout):
+            raise TimeoutError("FTP loop did not answer")
+        if isinstance(box[0], Exception):
+            raise box[0]
+        return box[0]
+
+    def sessions(self):
+        return [h for h in list(self.ioloop.socket_map.values()) if isinstance(h, Session)]
+
+    # --- control (through call)
+
+    def set_listening(self, on):
+        def work():
+            if on and self.server is None:
+                self._listen()
+            elif not on and self.server is not None:
+                self.server.close()
+                self.server = None
+            return self.listening
+        return self.call(work)
+
+    def drop_sessions(self):
+        def work():
+            n = 0
+            for h in self.sessions():
+                if not h._closed:
+                    h.fault_drop("control connection dropped on request")
+                    n += 1
+            return n
+        return self.call(work)
+
+    def stop(self):
+        self._stop.set()
+        if self._thread.is_alive():
+            self._thread.join(5)
+
+
+def check_names_round_trip():
+    """The byte mapping above needs the file system encoding to be UTF-8 (always so on Linux
+    with Python 3.7+, unless a legacy locale is forced)."""
+    enc = sys.getfilesystemencoding().lower().replace("_", "-")
+    if enc not in ("utf-8", "utf8") or sys.getfilesystemencodeerrors() != "surrogateescape":
+        raise SystemExit("print service: file names need a UTF-8 file system encoding "
+                         "(run with python3 -X utf8)")
+    return os.fsencode(b"\xc7\xd1".decode("utf-8", NAME_ERRORS)) == b"\xc7\xd1"

@@ -1,0 +1,241 @@
+"""What the service shares between its HTTP threads and its FTP loop: the record of what it
+received, the fault switches, the accounts, the data folders."""
+
+import base64
+import copy
+import hashlib
+import os
+import shutil
+import threading
+import time
+
+
+def latin1(b):
+    """Bytes as a JSON-safe text, one character per byte (U+0000..U+00FF)."""
+    return b.decode("latin-1")
+
+
+def sha256_file(path):
+    h = hashlib.sha256()
+    size = 0
+    with open(path, "rb") as f:
+        while True:
+            block = f.read(1 << 20)
+            if not block:
+                break
+            size += len(block)
+            h.update(block)
+    return size, h.hexdigest()
+
+
+class Rule:
+    """One fault switch. It counts the events it is asked about (those matching its filter)
+    and fires from the nth on, `times` times in all (-1: every time)."""
+
+    def __init__(self, spec, kinds):
+        self.spec = dict(spec)
+        self.action = spec.get("action")
+        if self.action not in kinds:
+            raise ValueError("unknown action %r (one of %s)" % (self.action, ", ".join(kinds)))
+        self.nth = int(spec.get("nth", 1))
+        self.times = -1 if spec.get("always") else int(spec.get("times", 1))
+        self.match = spec.get("match", "")
+        self.path = spec.get("path", "*")
+        self.seen = 0
+        self.fired = 0
+
+    def offer(self):
+        """Counts one event; True when the rule fires for it."""
+        self.seen += 1
+        if self.seen >= self.nth and (self.times < 0 or self.fired < self.times):
+            self.fired += 1
+            return True
+        return False
+
+    def report(self):
+        d = dict(self.spec)
+        d.update(seen=self.seen, fired=self.fired)
+        return d
+
+    def __getitem__(self, key):
+        return self.spec[key]
+
+    def get(self, key, default=None):
+        return self.spec.get(key, default)
+
+
+STOR_ACTIONS = ("refuse", "drop", "stall", "drop_after")
+HTTP_ACTIONS = ("status", "error_page", "body", "hang", "drop", "delay")
+
+
+class State:
+    def __init__(self, data_dir, accounts=None, stamp=None):
+        self.lock = threading.RLock()
+        self.data_dir = os.path.abspath(data_dir)
+        self.ftp_root = os.path.join(self.data_dir, "ftp")
+        self.accounts = dict(accounts or {})
+        self.fixed_stamp = stamp
+        self.stop_event = threading.Event()      # set when the service stops
+        self.release_event = threading.Event()   # ends held ("hang") requests early
+        self._seq = 0
+        self._stamp_counter = 0
+        self.entries = []
+        self._clear_faults()
+        self.make_folders()
+
+    # --- folders
+
+    def make_folders(self):
+        for sub in ("images/orders", "images/thumbs"):
+            os.makedirs(os.path.join(self.ftp_root, sub), exist_ok=True)
+
+    def wipe_files(self):
+        if os.path.isdir(self.ftp_root):
+            shutil.rmtree(os.fsencode(self.ftp_root))
+        self.make_folders()
+
+    def resolve(self, raw_path):
+        """The local path (bytes) of a path under the FTP root as the client names it (bytes),
+        or None when it would leave the root. Only "/" separates folders, as on the FTP server,
+        so a name holding "\\" lands in the same place by either route."""
+        parts = []
+        for piece in raw_path.split(b"/"):
+            if piece in (b"", b"."):
+                continue
+            if piece == b"..":
+                if not parts:
+                    return None
+                parts.pop()
+                continue
+            if b"\0" in piece:
+                return None
+            parts.append(piece)
+        return os.path.join(os.fsencode(self.ftp_root), *parts) if parts else os.fsencode(self.ftp_root)
+
+    def rel(self, local):
+        """A local path (str or bytes) as the client's path under the root, latin-1 text."""
+        local = os.fsencode(local)
+        root = os.fsencode(self.ftp_root)
+        r = local[len(root):] if local.startswith(root) else local
+        return latin1(r.replace(os.sep.encode(), b"/") or b"/")
+
+    # --- record
+
+    def add(self, kind, **fields):
+        with self.lock:
+            self._seq += 1
+            entry = {"seq": self._seq, "time": round(time.time(), 3), "kind": kind}
+            entry.update(fields)
+            self.entries.append(entry)
+            return entry
+
+    def add_file(self, route, local, complete=True, **extra):
+        try:
+            size, digest = sha256_file(local)
+        except OSError:
+            size, digest = -1, None
+        return self.add("file", route=route, path=self.rel(local), size=size, sha256=digest,
+                        complete=complete, **extra)
+
+    def snapshot(self, since=0, bodies=True, kinds=None):
+        with self.lock:
+            out = []
+            for e in self.entries:
+                if e["seq"] <= since or (kinds and e["kind"] not in kinds):
+                    continue
+                e = copy.deepcopy(e)
+                if not bodies:
+                    e.pop("body_b64", None)
+                    for f in e.get("fields", ()):
+                        if f.get("filename") is not None:
+                            f.pop("value_b64", None)
+                out.append(e)
+            return out
+
+    # --- faults
+
+    def _clear_faults(self):
+        self.stor_rules = []
+        self.http_rules = []
+        self.login_refuse = 0          # FTP logins still to refuse; -1 every one
+        self.throttle = {"ftp": 0, "http": 0}
+
+    def set_faults(self, spec):
+        with self.lock:
+            if spec.get("clear"):
+                self._clear_faults()
+            if "stor" in spec:
+                self.stor_rules = [Rule(r, STOR_ACTIONS) for r in spec["stor"]]
+            if "http" in spec:
+                self.http_rules = [Rule(r, HTTP_ACTIONS) for r in spec["http"]]
+            if "login_refuse" in spec:
+                v = spec["login_refuse"]
+                self.login_refuse = -1 if v is True else int(v)
+            if "throttle" in spec:
+                for k, v in spec["throttle"].items():
+                    if k not in self.throttle:
+                        raise ValueError("throttle has ftp and http only")
+                    self.throttle[k] = max(0, int(v))
+            return self.faults()
+
+    def faults(self):
+        with self.lock:
+            return {"stor": [r.report() for r in self.stor_rules],
+                    "http": [r.report() for r in self.http_rules],
+                    "login_refuse": self.login_refuse, "throttle": dict(self.throttle)}
+
+    def stor_fault(self, arg, stage):
+        """The rule that fires for a STOR of arg (latin-1 text). stage "start" asks the rules
+        acting at the command (refuse, drop, stall), "done" those acting after a completed
+        store (drop_after). Every rule of the stage that matches counts the store."""
+        with self.lock:
+            chosen = None
+            for r in self.stor_rules:
+                if (r.action == "drop_after") != (stage == "done"):
+                    continue
+                if r.match and r.match not in arg:
+                    continue
+                if r.offer() and chosen is None:
+                    chosen = r
+            return chosen
+
+    def http_fault(self, path):
+        with self.lock:
+            chosen = None
+            for r in self.http_rules:
+                if r.path != "*" and r.path != path:
+                    continue
+                if r.offer() and chosen is None:
+                    chosen = r
+            return chosen
+
+    def take_login_refusal(self):
+        with self.lock:
+            if self.login_refuse == 0:
+                return False
+            if self.login_refuse > 0:
+                self.login_refuse -= 1
+            return True
+
+    def reset(self, files=False):
+        with self.lock:
+            self.entries = []
+            self._clear_faults()
+            self.release_event.set()
+            self.release_event = threading.Event()
+            if files:
+                self.wipe_files()
+
+    # --- server time
+
+    def stamp(self):
+        """The order stamp: YYYYMMDDhhmmss and a running digit, 15 characters."""
+        with self.lock:
+            if self.fixed_stamp is not None:
+                return self.fixed_stamp
+            self._stamp_counter = (self._stamp_counter + 1) % 10
+            return time.strftime("%Y%m%d%H%M%S") + str(self._stamp_counter)
+
+
+def b64(b):
+    return base64.b64encode(b).decode("ascii")
