@@ -10,7 +10,7 @@ import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.ioloop import IOLoop
 from pyftpdlib.servers import FTPServer
 
@@ -40,18 +40,52 @@ def _command_name(line):
     return head.decode("latin-1")
 
 
-class DataChannel(ThrottledDTPHandler):
-    """A data connection that obeys the throttle and the drop/stall switch of its STOR."""
+class DataChannel(DTPHandler):
+    """A data connection that obeys the bandwidth limit and the drop/stall switch of its STOR.
+    Pacing is exact from the first byte (pyftpdlib's own throttle lets bursts through)."""
 
     def __init__(self, sock, cmd_channel):
-        limit = cmd_channel.state.throttle["ftp"]
-        self.read_limit = self.write_limit = limit
+        self._rate = cmd_channel.state.throttle["ftp"]
+        self._t0 = None
+        self._count = 0
+        self._held = 0
         self._stalled = False
         _nodelay(sock)
         super().__init__(sock, cmd_channel)
 
+    def use_sendfile(self):
+        if self._rate:
+            return False
+        try:
+            return super().use_sendfile()
+        except ValueError:        # asked about a closed file (pyftpdlib's repr does this)
+            return False
+
     def _fault(self):
         return self.cmd_channel._stor_rule if self.receive else None
+
+    def _hold(self, seconds):
+        """No reads or writes for a while; holds may overlap."""
+        if self._closed:
+            return
+        if self._held == 0:
+            self.del_channel()
+        self._held += 1
+
+        def release():
+            self._held -= 1
+            if self._held == 0 and not self._closed:
+                self.add_channel(events=self.ioloop.READ if self.receive else self.ioloop.WRITE)
+        self.ioloop.call_later(seconds, release, _errback=self.handle_error)
+
+    def _pace(self, n):
+        now = time.monotonic()
+        if self._t0 is None:
+            self._t0 = now
+        self._count += n
+        ahead = self._count / self._rate - (now - self._t0)
+        if ahead > 0.002:
+            self._hold(ahead)
 
     def recv(self, buffer_size):
         rule = self._fault()
@@ -59,7 +93,20 @@ class DataChannel(ThrottledDTPHandler):
             left = int(rule.get("after_bytes", 0)) - self.tot_bytes_received
             if left > 0:
                 buffer_size = min(buffer_size, left)
-        return super().recv(buffer_size)
+        if self._rate:
+            buffer_size = min(buffer_size, max(1024, self._rate // 20))
+        chunk = super().recv(buffer_size)
+        if self._rate:
+            self._pace(len(chunk))
+        return chunk
+
+    def send(self, data):
+        if self._rate:
+            data = data[:max(1024, self._rate // 20)]
+        sent = super().send(data)
+        if self._rate and sent:
+            self._pace(sent)
+        return sent
 
     def handle_read(self):
         rule = self._fault()
@@ -74,12 +121,7 @@ class DataChannel(ThrottledDTPHandler):
             self.cmd_channel.state.add("ftp", session=self.cmd_channel.session, event="fault",
                                        fault="stall %.3f s after %d bytes"
                                        % (seconds, self.tot_bytes_received))
-            self.del_channel()
-
-            def resume():
-                if not self._closed:
-                    self.add_channel(events=self.ioloop.READ)
-            self.ioloop.call_later(seconds, resume, _errback=self.handle_error)
+            self._hold(seconds)
             return
         super().handle_read()
 
