@@ -407,7 +407,7 @@ class Handler(BaseHTTPRequestHandler):
                 raise ValueError("arguments must be a JSON object")
             result = self.server.service.control(command, args)
             status, out = 200, dict(ok=True, **result)
-        except (ValueError, KeyError, TypeError) as e:
+        except (ValueError, KeyError, TypeError, OSError) as e:
             status, out = 400, {"ok": False, "error": "%s: %s" % (type(e).__name__, e)}
         self._send(status, "application/json", json.dumps(out, ensure_ascii=True).encode("ascii"))
 
