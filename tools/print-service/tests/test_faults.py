@@ -63,6 +63,19 @@ class FtpFaultsTest(ServiceCase):
         self.assertGreaterEqual(time.monotonic() - t0, 0.55)
         self.assertEqual(self.disk(b"/images/orders/slow.jpg"), b"y" * 50000)
 
+    def test_abort_during_stalled_store(self):
+        self.control("faults", {"stor": [{"action": "stall", "seconds": 5, "after_bytes": 1000}]})
+        f = self.ftp()
+        f.voidcmd("TYPE I")
+        conn = f.transfercmd("STOR " + ORDERS + "cancelled.jpg")
+        conn.sendall(b"c" * 5000)
+        f.abort()
+        conn.close()
+        abor = self.wait_for(lambda: self.record("ftp", cmd="ABOR"))
+        self.assertTrue(abor)
+        self.assertEqual(abor[0]["replies"][-2:], ["426 Transfer aborted via ABOR.", "226 ABOR command successful."])
+        self.assertFalse(self.wait_for(lambda: self.record("file"))[0]["complete"])
+
     def test_drop_after_completed_store(self):
         self.control("faults", {"stor": [{"action": "drop_after", "nth": 1}]})
         f = self.ftp()
