@@ -32,15 +32,15 @@ class Rule:
     """One fault switch. It counts the events it is asked about (those matching its filter)
     and fires from the nth on, `times` times in all (-1: every time)."""
 
-    def __init__(self, spec, kinds):
-        self.spec = dict(spec)
-        self.action = spec.get("action")
+    def __init__(self, settings, kinds):
+        self.settings = dict(settings)
+        self.action = settings.get("action")
         if self.action not in kinds:
             raise ValueError("unknown action %r (one of %s)" % (self.action, ", ".join(kinds)))
-        self.nth = int(spec.get("nth", 1))
-        self.times = -1 if spec.get("always") else int(spec.get("times", 1))
-        self.match = spec.get("match", "")
-        self.path = spec.get("path", "*")
+        self.nth = int(settings.get("nth", 1))
+        self.times = -1 if settings.get("always") else int(settings.get("times", 1))
+        self.match = settings.get("match", "")
+        self.path = settings.get("path", "*")
         self.seen = 0
         self.fired = 0
 
@@ -53,15 +53,15 @@ class Rule:
         return False
 
     def report(self):
-        d = dict(self.spec)
+        d = dict(self.settings)
         d.update(seen=self.seen, fired=self.fired)
         return d
 
     def __getitem__(self, key):
-        return self.spec[key]
+        return self.settings[key]
 
     def get(self, key, default=None):
-        return self.spec.get(key, default)
+        return self.settings.get(key, default)
 
 
 STOR_ACTIONS = ("refuse", "drop", "stall", "drop_after")
@@ -160,19 +160,19 @@ class State:
         self.login_refuse = 0          # FTP logins still to refuse; -1 every one
         self.throttle = {"ftp": 0, "http": 0}
 
-    def set_faults(self, spec):
+    def set_faults(self, settings):
         with self.lock:
-            if spec.get("clear"):
+            if settings.get("clear"):
                 self._clear_faults()
-            if "stor" in spec:
-                self.stor_rules = [Rule(r, STOR_ACTIONS) for r in spec["stor"]]
-            if "http" in spec:
-                self.http_rules = [Rule(r, HTTP_ACTIONS) for r in spec["http"]]
-            if "login_refuse" in spec:
-                v = spec["login_refuse"]
+            if "stor" in settings:
+                self.stor_rules = [Rule(r, STOR_ACTIONS) for r in settings["stor"]]
+            if "http" in settings:
+                self.http_rules = [Rule(r, HTTP_ACTIONS) for r in settings["http"]]
+            if "login_refuse" in settings:
+                v = settings["login_refuse"]
                 self.login_refuse = -1 if v is True else int(v)
-            if "throttle" in spec:
-                for k, v in spec["throttle"].items():
+            if "throttle" in settings:
+                for k, v in settings["throttle"].items():
                     if k not in self.throttle:
                         raise ValueError("throttle has ftp and http only")
                     self.throttle[k] = max(0, int(v))
