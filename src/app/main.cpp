@@ -1,9 +1,26 @@
-#include <QCoreApplication>
-#include <QTextStream>
+#include "app/KestrunApplication.h"
+#include "app/MainFrm.h"
+#include "app/Platform.h"
+#include "app/Skin.h"
+#include "notices/NoticeWindows.h"
+
+#include <QGuiApplication>
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    QTextStream(stdout) << "KestrunBrimvale: the main window is not built yet.\n";
-    return 1;
+    // The web engine shares its GL contexts with the widgets and, as root, runs unsandboxed or
+    // not at all.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (RunningAsAdministrator() && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+
+    KestrunApplication app(argc, argv);
+    ApplySkin(app);
+
+    TfrmMain frmMain(app.arguments());
+    if (frmMain.UserID.isEmpty())
+        return 0;
+    CreateNoticeWindows(&frmMain);
+    frmMain.show();
+    return app.exec();
 }

@@ -1,0 +1,43 @@
+#include "app/KestrunApplication.h"
+
+#include "app/AppTitle.h"
+
+#include <QMessageBox>
+
+#include <stdexcept>
+
+KestrunApplication::KestrunApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("KestrunBrimvale"));
+    setApplicationVersion(QStringLiteral("1.3.1"));
+}
+
+bool KestrunApplication::notify(QObject *Receiver, QEvent *Event)
+{
+    try {
+        return QApplication::notify(Receiver, Event);
+    } catch (...) {
+        ShowException(std::current_exception());
+    }
+    return false;
+}
+
+void KestrunApplication::ShowException(const QString &Text)
+{
+    QMessageBox box(QMessageBox::Critical, AppTitle(), Text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.setObjectName(QStringLiteral("GeneralErrorDisplay"));
+    box.exec();
+}
+
+void KestrunApplication::ShowException(const std::exception_ptr &Error)
+{
+    try {
+        std::rethrow_exception(Error);
+    } catch (const std::exception &e) {
+        ShowException(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowException(QStringLiteral("Unknown error"));
+    }
+}

@@ -1,0 +1,250 @@
+#include "app/LoginFrm.h"
+#include "ui_LoginFrm.h"
+
+#include "app/AppFonts.h"
+#include "app/AppTitle.h"
+#include "app/KestrunApplication.h"
+#include "app/ModalResult.h"
+#include "app/SettingsFile.h"
+#include "util/HttpClient.h"
+#include "util/ServiceConfig.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPointer>
+#include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
+
+using namespace ModalResult;
+
+namespace {
+
+struct LoginAnswer
+{
+    QByteArray Body;
+    QString Error;
+};
+
+} // namespace
+
+QString TrimControls(const QString &Text)
+{
+    qsizetype first = 0;
+    qsizetype last = Text.size();
+    while (first < last && Text[first].unicode() <= u' ')
+        ++first;
+    while (last > first && Text[last - 1].unicode() <= u' ')
+        --last;
+    return Text.mid(first, last - first);
+}
+
+QString LoginAddress(const QString &Id, const QString &Password)
+{
+    return ServiceConfig::WebAddress(
+        QStringLiteral("/app_login.php?userid=%1&pass=%2")
+            .arg(QString::fromLatin1(QUrl::toPercentEncoding(Id)),
+                 QString::fromLatin1(QUrl::toPercentEncoding(Password))));
+}
+
+TfrmLogin::TfrmLogin(QWidget *Owner)
+    : QDialog(Owner)
+    , ui(new Ui::TfrmLogin)
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                   | Qt::WindowCloseButtonHint);
+    setFixedSize(282, 120);
+    setFont(GulimFont(12));
+
+    // The window sees every key before its controls do.
+    for (QWidget *w : findChildren<QWidget *>())
+        w->installEventFilter(this);
+
+    connect(ui->btnLogin, &QPushButton::clicked, this, [this] { RunHandler([this] { btnLoginClick(); }); });
+    connect(ui->btnGuest, &QPushButton::clicked, this, [this] { RunHandler([this] { btnGuestClick(); }); });
+    FormCreate();
+}
+
+TfrmLogin::~TfrmLogin()
+{
+    delete ui;
+}
+
+void TfrmLogin::FormCreate()
+{
+    ConfigPath = ::ConfigPath();
+    UserID.clear();
+}
+
+void TfrmLogin::showEvent(QShowEvent *Event)
+{
+    QDialog::showEvent(Event);
+    if (Event->spontaneous())
+        return;
+    try {
+        FormShow();
+    } catch (...) {
+        // The window comes up with empty fields; the error shows once it is there.
+        ui->edtID->setFocus();
+        QMetaObject::invokeMethod(
+            this, [error = std::current_exception()] { KestrunApplication::ShowException(error); },
+            Qt::QueuedConnection);
+    }
+}
+
+void TfrmLogin::FormShow()
+{
+    const QString id = ReadSavedUserID();
+    if (!id.isEmpty()) {
+        ui->edtID->setText(id);
+        ui->cbSave->setChecked(true);
+        ui->edtPW->setFocus();
+    } else {
+        ui->edtID->setFocus();
+    }
+}
+
+QString TfrmLogin::ReadSavedUserID()
+{
+    return ::ReadSavedUserID(ConfigPath);
+}
+
+void TfrmLogin::SaveUserID(const QString &Id)
+{
+    ::SaveUserID(ConfigPath, Id);
+}
+
+void TfrmLogin::btnLoginClick()
+{
+    if (m_busy)
+        return;
+    const QString id = TrimControls(ui->edtID->text());
+    const QString password = TrimControls(ui->edtPW->text());
+    if (id.isEmpty()) {
+        ui->edtID->setFocus();
+        return;
+    }
+    if (password.isEmpty()) {
+        ui->edtPW->setFocus();
+        return;
+    }
+    if (!CheckLogin(id, password)) {
+        QMessageBox box(QMessageBox::NoIcon, AppTitle(),
+                        QStringLiteral("아이디 또는 패스워드 를 찾을 수 없습니다."), QMessageBox::Ok,
+                        this);
+        box.setObjectName(QStringLiteral("LoginRefused"));
+        box.exec();
+        ui->edtID->setFocus();
+        return;
+    }
+    // Saved first: when the file cannot be written the login is not finished.
+    if (ui->cbSave->isChecked())
+        SaveUserID(id);
+    UserID = id;
+    done(mrOk);
+}
+
+void TfrmLogin::btnGuestClick()
+{
+    if (m_busy)
+        return;
+    UserID = QStringLiteral("guest");
+    done(mrOk);
+}
+
+bool TfrmLogin::CheckLogin(const QString &Id, const QString &Password)
+{
+    const QString address = LoginAddress(Id, Password);
+    auto future = QtConcurrent::run([address] {
+        LoginAnswer answer;
+        try {
+            HttpClient http;
+            http.SetAccept("text/html, */*");
+            http.SetUserAgent("Mozilla/3.0 (compatible; Indy Library)");
+            answer.Body = http.GetOrThrow(address);
+        } catch (const std::exception &e) {
+            answer.Error = QString::fromUtf8(e.what());
+        }
+        return answer;
+    });
+
+    // The window stays painted but takes no input until the answer is in.
+    QWidget *focus = focusWidget();
+    m_busy = true;
+    setEnabled(false);
+    setCursor(Qt::WaitCursor);
+    QFutureWatcher<LoginAnswer> watcher;
+    QEventLoop loop;
+    connect(&watcher, &QFutureWatcher<LoginAnswer>::finished, &loop, &QEventLoop::quit);
+    watcher.setFuture(future);
+    if (!future.isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    const LoginAnswer answer = future.result();
+    unsetCursor();
+    setEnabled(true);
+    m_busy = false;
+    if (focus)
+        focus->setFocus();
+
+    if (!answer.Error.isEmpty())
+        throw HttpError(answer.Error);
+    return answer.Body == "OK";
+}
+
+bool TfrmLogin::edtIDKeyDown(int Key)
+{
+    if (Key != Qt::Key_Return && Key != Qt::Key_Enter)
+        return false;
+    btnLoginClick();
+    return true;
+}
+
+bool TfrmLogin::edtPWKeyDown(int Key)
+{
+    return edtIDKeyDown(Key);
+}
+
+bool TfrmLogin::FormKeyDown(int Key)
+{
+    if (Key != Qt::Key_Escape)
+        return false;
+    done(mrCancel);
+    return true;
+}
+
+bool TfrmLogin::eventFilter(QObject *Watched, QEvent *Event)
+{
+    if (Event->type() == QEvent::KeyPress && !m_busy) {
+        const int key = static_cast<QKeyEvent *>(Event)->key();
+        bool taken = false;
+        RunHandler([&] {
+            taken = FormKeyDown(key);
+            if (!taken && Watched == ui->edtID)
+                taken = edtIDKeyDown(key);
+            else if (!taken && Watched == ui->edtPW)
+                taken = edtPWKeyDown(key);
+        });
+        if (taken)
+            return true;
+    }
+    return QDialog::eventFilter(Watched, Event);
+}
+
+void TfrmLogin::reject()
+{
+    if (!m_busy)
+        done(mrCancel);
+}
+
+void TfrmLogin::closeEvent(QCloseEvent *Event)
+{
+    // No way out while the request runs; the close box answers Cancel otherwise.
+    if (m_busy) {
+        Event->ignore();
+        return;
+    }
+    QDialog::closeEvent(Event);
+}

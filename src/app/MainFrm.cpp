@@ -1,0 +1,216 @@
+#include "app/MainFrm.h"
+#include "ui_MainFrm.h"
+
+#include "app/AppFonts.h"
+#include "app/CommandLine.h"
+#include "app/Icons.h"
+#include "app/KestrunApplication.h"
+#include "app/LoginFrm.h"
+#include "app/ModalResult.h"
+#include "notices/NoticeWindows.h"
+#include "notices/WebView.h"
+#include "notices/uAutoBJFrm.h"
+#include "util/ServiceConfig.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+constexpr int OuterWidth = 1024;
+constexpr int OuterHeight = 731;
+
+} // namespace
+
+TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
+    : QWidget(Parent)
+    , ui(new Ui::TfrmMain)
+{
+    ui->setupUi(this);
+    setFont(GulimFont(11));
+    resize(OuterWidth, OuterHeight);
+
+    ui->pcMain->setTabIcon(FolderPageIndex, ImageList1(KbIcon::AddPhotos));
+    ui->pcMain->setTabIcon(CartPageIndex, ImageList1(KbIcon::WaitingList));
+
+    const struct {
+        QToolButton *Button;
+        KbIcon Icon;
+        void (TfrmMain::*Handler)();
+    } buttons[] = {
+        {ui->btnSelectAll, KbIcon::SelectAll, &TfrmMain::btnSelectAllClick},
+        {ui->btnDeselecteAll, KbIcon::Deselect, &TfrmMain::btnDeselecteAllClick},
+        {ui->btnAddToList, KbIcon::PutOnList, &TfrmMain::btnAddToListClick},
+        {ui->btnCartView, KbIcon::WaitingList, &TfrmMain::btnCartViewClick},
+        {ui->btnInitialize, KbIcon::ResetChoices, &TfrmMain::btnInitializeClick},
+        {ui->btnClear, KbIcon::EmptyList, &TfrmMain::btnClearClick},
+        {ui->btnFolderView, KbIcon::AddPhotos, &TfrmMain::btnFolderViewClick},
+        {ui->btnUpload, KbIcon::OrderPhotos, &TfrmMain::btnUploadClick},
+    };
+    for (const auto &b : buttons) {
+        b.Button->setIcon(ImageList1(b.Icon));
+        connect(b.Button, &QToolButton::clicked, this,
+                [this, handler = b.Handler] { RunHandler([&] { (this->*handler)(); }); });
+    }
+
+    ui->FolderSplitter->setSizes({185, OuterWidth - 185});
+    ui->FolderSplitter->setStretchFactor(1, 1);
+
+    ui->WaitImage->setPixmap(WaitIcon().pixmap(32, 32));
+    ui->WaitPanel->raise();
+
+    ui->sLabel2->setCursor(Qt::PointingHandCursor);
+    ui->sLabel2->installEventFilter(this);
+
+    connect(ui->wbBanner, &WebView::ProgressChange, this, [this](int Progress, int ProgressMax) {
+        wbBannerProgressChange(Progress, ProgressMax);
+    });
+
+    FormCreate(Arguments);
+}
+
+TfrmMain::~TfrmMain()
+{
+    if (m_waitCursor)
+        QApplication::restoreOverrideCursor();
+    delete ui;
+}
+
+void TfrmMain::FormCreate(const QStringList &Arguments)
+{
+    UserID.clear();
+    const QString argument = CommandLineUserID(Arguments);
+    if (!argument.isEmpty())
+        UserID = argument;
+    else
+        runLogin();
+    if (UserID.isEmpty())
+        return; // nobody identified: the program ends without using this window
+
+    // The photo grid of the folder page is configured here once that page is built.
+    ui->wbBanner->Navigate(ServiceConfig::WebAddress(QStringLiteral("/clients/brimvale_1.2A_top.html")));
+    ui->pcMain->setCurrentIndex(FolderPageIndex);
+}
+
+void TfrmMain::runLogin()
+{
+    // Destroyed whatever happens, also when an error interrupts it.
+    auto login = std::make_unique<TfrmLogin>(this);
+    if (login->exec() == ModalResult::mrOk)
+        UserID = login->UserID;
+}
+
+void TfrmMain::showEvent(QShowEvent *Event)
+{
+    QWidget::showEvent(Event);
+    if (!m_placed) {
+        m_placed = true;
+        // The window manager adds its frame after the window is mapped.
+        QTimer::singleShot(0, this, [this] { placeOnScreen(); });
+    }
+}
+
+void TfrmMain::placeOnScreen()
+{
+    // 1024 x 731 is the outer size, frame included, centred on the screen.
+    const QSize frame = frameGeometry().size() - size();
+    if (!frame.isEmpty() && frame.width() < OuterWidth && frame.height() < OuterHeight)
+        resize(OuterWidth - frame.width(), OuterHeight - frame.height());
+    if (QScreen *screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.x() + (area.width() - OuterWidth) / 2, area.y() + (area.height() - OuterHeight) / 2);
+    }
+}
+
+void TfrmMain::btnCartViewClick()
+{
+    ui->pcMain->setCurrentIndex(CartPageIndex);
+}
+
+void TfrmMain::btnFolderViewClick()
+{
+    ui->pcMain->setCurrentIndex(FolderPageIndex);
+}
+
+// The handlers below belong to the folder page and the cart page; their work arrives with the
+// pages' contents (folder tree and photo grid, batch panel and order browser).
+void TfrmMain::btnSelectAllClick() {}
+void TfrmMain::btnDeselecteAllClick() {}
+void TfrmMain::btnAddToListClick() {}
+void TfrmMain::btnInitializeClick() {}
+void TfrmMain::btnClearClick() {}
+void TfrmMain::btnUploadClick() {}
+
+void TfrmMain::sLabel2Click()
+{
+    if (TAutoBJ *window = AutoBJ())
+        window->exec();
+}
+
+void TfrmMain::wbBannerProgressChange(int Progress, int ProgressMax)
+{
+    if (Progress != ProgressMax)
+        return;
+    try {
+        ui->wbBanner->HideScrollBars();
+    } catch (...) {
+        // A page without a document or a body keeps its scroll bars; nothing to tell.
+    }
+}
+
+void TfrmMain::ShowWaitPanel()
+{
+    QFrame *panel = ui->WaitPanel;
+    const QSize outer = frameGeometry().size();
+    panel->move(qRound(outer.width() / 2.0 - panel->width() / 2.0),
+                qRound(outer.height() / 2.0 - panel->height()));
+    panel->raise();
+    panel->show();
+    if (!m_waitCursor) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_waitCursor = true;
+    }
+    // Painted now, before the long work; the user's clicks and keys wait until it is over.
+    panel->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TfrmMain::HideWaitPanel()
+{
+    if (m_waitCursor) {
+        QApplication::restoreOverrideCursor();
+        m_waitCursor = false;
+    }
+    ui->WaitPanel->hide();
+}
+
+bool TfrmMain::eventFilter(QObject *Watched, QEvent *Event)
+{
+    if (Watched == ui->sLabel2 && Event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(Event)->button() == Qt::LeftButton) {
+        RunHandler([this] { sLabel2Click(); });
+        return true;
+    }
+    return QWidget::eventFilter(Watched, Event);
+}
+
+QTabWidget *TfrmMain::pcMain() const { return ui->pcMain; }
+QWidget *TfrmMain::FolderPage() const { return ui->FolderPage; }
+QWidget *TfrmMain::CartPage() const { return ui->CartPage; }
+QWidget *TfrmMain::FolderTreePanel() const { return ui->FolderTreePanel; }
+QWidget *TfrmMain::FolderGridPanel() const { return ui->FolderGridPanel; }
+QFrame *TfrmMain::BatchPanel() const { return ui->BatchPanel; }
+QWidget *TfrmMain::OrderBrowserPanel() const { return ui->OrderBrowserPanel; }
+WebView *TfrmMain::wbBanner() const { return ui->wbBanner; }
+QFrame *TfrmMain::WaitPanel() const { return ui->WaitPanel; }
+QProgressBar *TfrmMain::ggProgress() const { return ui->ggProgress; }
+QLabel *TfrmMain::sLabel2() const { return ui->sLabel2; }
+
+QToolButton *TfrmMain::ToolButton(const QString &Name) const
+{
+    return findChild<QToolButton *>(Name);
+}

@@ -1,0 +1,113 @@
+#include "app/SettingsFile.h"
+
+#include "util/Cp949.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <optional>
+#include <vector>
+
+namespace {
+
+const char *const FileName = "Kestrun.cfg";
+
+QString fileError(const QString &What, const QString &Path, const QString &Reason)
+{
+    return QStringLiteral("%1 %2: %3").arg(What, QDir::toNativeSeparators(Path), Reason);
+}
+
+// The file's lines without their ends; nullopt when it does not exist.
+std::optional<std::vector<QByteArray>> readLines(const QString &Path)
+{
+    QFile file(Path);
+    if (!file.exists())
+        return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly))
+        throw SettingsFileError(fileError(QStringLiteral("Cannot open file"), Path, file.errorString()));
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw SettingsFileError(fileError(QStringLiteral("Cannot read file"), Path, file.errorString()));
+
+    std::vector<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        const char c = data[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        lines.push_back(data.mid(start, i - start));
+        if (c == '\r' && i + 1 < data.size() && data[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < data.size())
+        lines.push_back(data.mid(start));
+    return lines;
+}
+
+// The name is plain ASCII, so the comparison is too: no Unicode folding ("ſ" is not "s" here).
+bool isUserIDLine(const QByteArray &Line)
+{
+    const qsizetype eq = Line.indexOf('=');
+    if (eq < 0)
+        return false;
+    return Line.left(eq).compare("UserID", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString ConfigPath()
+{
+    const QString overridden = qEnvironmentVariable("KESTRUN_CONFIG");
+    if (!overridden.isEmpty())
+        return overridden;
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    if (!programFolder.isEmpty() && QFileInfo(programFolder).isWritable())
+        return QDir(programFolder).filePath(QString::fromLatin1(FileName));
+    const QString configFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    return QDir(configFolder).filePath(QString::fromLatin1(FileName));
+}
+
+QString ReadSavedUserID(const QString &Path)
+{
+    const auto lines = readLines(Path);
+    if (!lines)
+        return QString();
+    for (const QByteArray &line : *lines) {
+        if (isUserIDLine(line))
+            return fromCp949(line.mid(line.indexOf('=') + 1));
+    }
+    return QString();
+}
+
+void SaveUserID(const QString &Path, const QString &Id)
+{
+    const QByteArray newLine = "UserID=" + toCp949(Id);
+    std::vector<QByteArray> lines = readLines(Path).value_or(std::vector<QByteArray>());
+    bool replaced = false;
+    for (QByteArray &line : lines) {
+        if (isUserIDLine(line)) {
+            line = newLine;
+            replaced = true;
+            break;
+        }
+    }
+    if (!replaced)
+        lines.push_back(newLine);
+
+    QByteArray data;
+    for (const QByteArray &line : lines)
+        data += line + "\r\n";
+
+    QDir().mkpath(QFileInfo(Path).absolutePath());
+    QSaveFile file(Path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw SettingsFileError(fileError(QStringLiteral("Cannot create file"), Path, file.errorString()));
+    file.write(data);
+    if (!file.commit())
+        throw SettingsFileError(fileError(QStringLiteral("Cannot write file"), Path, file.errorString()));
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+// The settings file Kestrun.cfg: lines "name=value", of which only "UserID" is read and written.
+// Every other line is kept byte for byte and in its place, whatever its encoding; the UserID
+// value is in the Korean code page CP949, as the file has always been written. Any common line
+// end is read; CR LF is written. A rewrite is atomic: a crash leaves the old file or the new one.
+
+class SettingsFileError : public std::runtime_error
+{
+public:
+    explicit SettingsFileError(const QString &Text) : std::runtime_error(Text.toStdString()) {}
+};
+
+// Where the file lives: $KESTRUN_CONFIG when set; else Kestrun.cfg beside the program when that
+// folder can be written; else Kestrun.cfg in the user's configuration folder.
+QString ConfigPath();
+
+// The saved member id: the value of the first line named "UserID" (any letter case), everything
+// after its first "=", untrimmed; "" when the file or the line does not exist.
+// Throws SettingsFileError when the file exists but cannot be read.
+QString ReadSavedUserID(const QString &Path);
+
+// Replaces the first "UserID" line with "UserID=" + Id, or appends it; a missing file is
+// created with that one line. Throws SettingsFileError when the file cannot be read or written.
+void SaveUserID(const QString &Path, const QString &Id);

@@ -1,0 +1,85 @@
+#include "notices/SizeAlertFrm.h"
+#include "ui_SizeAlertFrm.h"
+
+#include "app/AppFonts.h"
+#include "app/KestrunApplication.h"
+#include "app/ModalResult.h"
+#include "notices/WebView.h"
+#include "util/ServiceConfig.h"
+
+using namespace ModalResult;
+
+TfrmSizeAlert::TfrmSizeAlert(QWidget *Owner)
+    : QDialog(Owner)
+    , ui(new Ui::TfrmSizeAlert)
+    , m_yesResult(mrYes)
+    , m_noResult(mrNo)
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                   | Qt::WindowCloseButtonHint);
+    setFixedSize(543, 243);
+    setFont(SansSerifFont(11));
+    for (QWidget *w : {static_cast<QWidget *>(ui->chkAll), static_cast<QWidget *>(ui->btnYes),
+                       static_cast<QWidget *>(ui->btnNo)})
+        w->setFont(GulimFont(12));
+
+    connect(ui->WebBanner, &WebView::ProgressChange, this,
+            [this](int Progress, int ProgressMax) {
+                RunHandler([&] { WebBannerProgressChange(Progress, ProgressMax); });
+            });
+    connect(ui->chkAll, &QCheckBox::clicked, this, [this] { RunHandler([this] { chkAllClick(); }); });
+    connect(ui->btnYes, &QPushButton::clicked, this, [this] { RunHandler([this] { btnYesClick(); }); });
+    connect(ui->btnNo, &QPushButton::clicked, this, [this] { RunHandler([this] { btnNoClick(); }); });
+    FormCreate();
+}
+
+TfrmSizeAlert::~TfrmSizeAlert()
+{
+    delete ui;
+}
+
+WebView *TfrmSizeAlert::Banner() const
+{
+    return ui->WebBanner;
+}
+
+void TfrmSizeAlert::FormCreate()
+{
+    ui->WebBanner->Navigate(ServiceConfig::WebAddress(QStringLiteral("/popup/ifpf_pop2.htm")));
+}
+
+void TfrmSizeAlert::WebBannerProgressChange(int Progress, int ProgressMax)
+{
+    if (Progress == ProgressMax)
+        ui->WebBanner->HideScrollBars();
+}
+
+void TfrmSizeAlert::updateAnswers()
+{
+    const bool all = ui->chkAll->isChecked();
+    m_yesResult = all ? mrYesToAll : mrYes;
+    m_noResult = all ? mrNoToAll : mrNo;
+}
+
+void TfrmSizeAlert::chkAllClick()
+{
+    updateAnswers();
+}
+
+void TfrmSizeAlert::btnYesClick()
+{
+    updateAnswers();
+    done(m_yesResult);
+}
+
+void TfrmSizeAlert::btnNoClick()
+{
+    updateAnswers();
+    done(m_noResult);
+}
+
+void TfrmSizeAlert::reject()
+{
+    done(mrCancel);
+}
