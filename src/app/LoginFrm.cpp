@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -84,6 +85,11 @@ void TfrmLogin::showEvent(QShowEvent *Event)
     QDialog::showEvent(Event);
     if (Event->spontaneous())
         return;
+    // It comes up before the main window exists on screen: centred on the screen.
+    if (QScreen *screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    }
     try {
         FormShow();
     } catch (...) {
