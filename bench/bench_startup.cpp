@@ -66,7 +66,7 @@ int main(int argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     KestrunApplication app(argc, argv);
     ApplySkin(app);
-    TfrmMain frmMain(QStringList{QStringLiteral("KestrunBrimvale"), QStringLiteral("guest")});
+    TfrmMain frmMain(QStringList {QStringLiteral("KestrunBrimvale"), QStringLiteral("guest")});
     CreateNoticeWindows(&frmMain);
     frmMain.show();
 
@@ -81,8 +81,8 @@ int main(int argc, char **argv)
             getrusage(RUSAGE_SELF, &usage);
             const long tree = descendantsRssKb();
             printf("%s idle_ms=%.1f banner_ms=%.1f peak_rss_mb=%.1f total_rss_mb=%.1f\n",
-                   frmMain.wbBanner()->Kind() == WebView::Backend::Engine ? "engine" : "text",
-                   idleMs, loadedMs, usage.ru_maxrss / 1024.0, tree / 1024.0);
+                frmMain.wbBanner()->Kind() == WebView::Backend::Engine ? "engine" : "text", idleMs,
+                loadedMs, usage.ru_maxrss / 1024.0, tree / 1024.0);
             app.quit();
         });
     });

@@ -5,8 +5,14 @@
 namespace {
 
 const char *const IconFiles[KbIconCount] = {
-    "add-photos", "waiting-list", "select-all", "deselect",
-    "empty-list", "reset-choices", "order-photos", "put-on-list",
+    "add-photos",
+    "waiting-list",
+    "select-all",
+    "deselect",
+    "empty-list",
+    "reset-choices",
+    "order-photos",
+    "put-on-list",
 };
 
 } // namespace

@@ -7,8 +7,8 @@ void InitResources();
 
 // ImageList1: the eight 32 x 32 icons of the toolbars and the page tabs.
 enum class KbIcon {
-    AddPhotos = 0,    // 사진추가하기
-    WaitingList = 1,  // 주문대기보기
+    AddPhotos = 0, // 사진추가하기
+    WaitingList = 1, // 주문대기보기
     SelectAll = 2,
     Deselect = 3,
     EmptyList = 4,

@@ -25,8 +25,8 @@ bool KestrunApplication::notify(QObject *Receiver, QEvent *Event)
 
 void KestrunApplication::ShowException(const QString &Text)
 {
-    QMessageBox box(QMessageBox::Critical, AppTitle(), Text, QMessageBox::Ok,
-                    QApplication::activeWindow());
+    QMessageBox box(
+        QMessageBox::Critical, AppTitle(), Text, QMessageBox::Ok, QApplication::activeWindow());
     box.setObjectName(QStringLiteral("GeneralErrorDisplay"));
     box.exec();
 }

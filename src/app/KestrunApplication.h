@@ -24,8 +24,7 @@ public:
 
 // Runs one event handler and hands whatever it throws to the general error display, so that the
 // exception never travels through Qt's own frames.
-template<class Handler>
-void RunHandler(Handler &&Body)
+template<class Handler> void RunHandler(Handler &&Body)
 {
     try {
         std::forward<Handler>(Body)();

@@ -47,7 +47,7 @@ QString LoginAddress(const QString &Id, const QString &Password)
     return ServiceConfig::WebAddress(
         QStringLiteral("/app_login.php?userid=%1&pass=%2")
             .arg(QString::fromLatin1(QUrl::toPercentEncoding(Id)),
-                 QString::fromLatin1(QUrl::toPercentEncoding(Password))));
+                QString::fromLatin1(QUrl::toPercentEncoding(Password))));
 }
 
 TfrmLogin::TfrmLogin(QWidget *Owner)
@@ -56,7 +56,7 @@ TfrmLogin::TfrmLogin(QWidget *Owner)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint);
+        | Qt::WindowCloseButtonHint);
     setFixedSize(282, 120);
     setFont(GulimFont(12));
 
@@ -64,8 +64,10 @@ TfrmLogin::TfrmLogin(QWidget *Owner)
     for (QWidget *w : findChildren<QWidget *>())
         w->installEventFilter(this);
 
-    connect(ui->btnLogin, &QPushButton::clicked, this, [this] { RunHandler([this] { btnLoginClick(); }); });
-    connect(ui->btnGuest, &QPushButton::clicked, this, [this] { RunHandler([this] { btnGuestClick(); }); });
+    connect(ui->btnLogin, &QPushButton::clicked, this,
+        [this] { RunHandler([this] { btnLoginClick(); }); });
+    connect(ui->btnGuest, &QPushButton::clicked, this,
+        [this] { RunHandler([this] { btnGuestClick(); }); });
     FormCreate();
 }
 
@@ -139,8 +141,7 @@ void TfrmLogin::btnLoginClick()
     }
     if (!CheckLogin(id, password)) {
         QMessageBox box(QMessageBox::NoIcon, AppTitle(),
-                        QStringLiteral("아이디 또는 패스워드 를 찾을 수 없습니다."), QMessageBox::Ok,
-                        this);
+            QStringLiteral("아이디 또는 패스워드 를 찾을 수 없습니다."), QMessageBox::Ok, this);
         box.setObjectName(QStringLiteral("LoginRefused"));
         box.exec();
         ui->edtID->setFocus();

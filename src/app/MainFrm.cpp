@@ -37,7 +37,8 @@ TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     ui->pcMain->setTabIcon(FolderPageIndex, ImageList1(KbIcon::AddPhotos));
     ui->pcMain->setTabIcon(CartPageIndex, ImageList1(KbIcon::WaitingList));
 
-    const struct {
+    const struct
+    {
         QToolButton *Button;
         KbIcon Icon;
         void (TfrmMain::*Handler)();
@@ -54,7 +55,7 @@ TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     for (const auto &b : buttons) {
         b.Button->setIcon(ImageList1(b.Icon));
         connect(b.Button, &QToolButton::clicked, this,
-                [this, handler = b.Handler] { RunHandler([&] { (this->*handler)(); }); });
+            [this, handler = b.Handler] { RunHandler([&] { (this->*handler)(); }); });
     }
 
     ui->FolderSplitter->setSizes({185, OuterWidth - 185});
@@ -66,9 +67,8 @@ TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     ui->sLabel2->setCursor(Qt::PointingHandCursor);
     ui->sLabel2->installEventFilter(this);
 
-    connect(ui->wbBanner, &WebView::ProgressChange, this, [this](int Progress, int ProgressMax) {
-        wbBannerProgressChange(Progress, ProgressMax);
-    });
+    connect(ui->wbBanner, &WebView::ProgressChange, this,
+        [this](int Progress, int ProgressMax) { wbBannerProgressChange(Progress, ProgressMax); });
 
     FormCreate(Arguments);
 }
@@ -92,7 +92,8 @@ void TfrmMain::FormCreate(const QStringList &Arguments)
         return; // nobody identified: the program ends without using this window
 
     // The photo grid of the folder page is configured here once that page is built.
-    ui->wbBanner->Navigate(ServiceConfig::WebAddress(QStringLiteral("/clients/brimvale_1.2A_top.html")));
+    ui->wbBanner->Navigate(
+        ServiceConfig::WebAddress(QStringLiteral("/clients/brimvale_1.2A_top.html")));
     ui->pcMain->setCurrentIndex(FolderPageIndex);
 }
 
@@ -122,7 +123,8 @@ void TfrmMain::placeOnScreen()
         resize(OuterWidth - frame.width(), OuterHeight - frame.height());
     if (QScreen *screen = this->screen()) {
         const QRect area = screen->availableGeometry();
-        move(area.x() + (area.width() - OuterWidth) / 2, area.y() + (area.height() - OuterHeight) / 2);
+        move(area.x() + (area.width() - OuterWidth) / 2,
+            area.y() + (area.height() - OuterHeight) / 2);
     }
 }
 
@@ -138,12 +140,12 @@ void TfrmMain::btnFolderViewClick()
 
 // The handlers below belong to the folder page and the cart page; their work arrives with the
 // pages' contents (folder tree and photo grid, batch panel and order browser).
-void TfrmMain::btnSelectAllClick() {}
-void TfrmMain::btnDeselecteAllClick() {}
-void TfrmMain::btnAddToListClick() {}
-void TfrmMain::btnInitializeClick() {}
-void TfrmMain::btnClearClick() {}
-void TfrmMain::btnUploadClick() {}
+void TfrmMain::btnSelectAllClick() { }
+void TfrmMain::btnDeselecteAllClick() { }
+void TfrmMain::btnAddToListClick() { }
+void TfrmMain::btnInitializeClick() { }
+void TfrmMain::btnClearClick() { }
+void TfrmMain::btnUploadClick() { }
 
 void TfrmMain::sLabel2Click()
 {
@@ -167,7 +169,7 @@ void TfrmMain::ShowWaitPanel()
     QFrame *panel = ui->WaitPanel;
     const QSize outer = frameGeometry().size();
     panel->move(qRound(outer.width() / 2.0 - panel->width() / 2.0),
-                qRound(outer.height() / 2.0 - panel->height()));
+        qRound(outer.height() / 2.0 - panel->height()));
     panel->raise();
     panel->show();
     if (!m_waitCursor) {
@@ -198,17 +200,50 @@ bool TfrmMain::eventFilter(QObject *Watched, QEvent *Event)
     return QWidget::eventFilter(Watched, Event);
 }
 
-QTabWidget *TfrmMain::pcMain() const { return ui->pcMain; }
-QWidget *TfrmMain::FolderPage() const { return ui->FolderPage; }
-QWidget *TfrmMain::CartPage() const { return ui->CartPage; }
-QWidget *TfrmMain::FolderTreePanel() const { return ui->FolderTreePanel; }
-QWidget *TfrmMain::FolderGridPanel() const { return ui->FolderGridPanel; }
-QFrame *TfrmMain::BatchPanel() const { return ui->BatchPanel; }
-QWidget *TfrmMain::OrderBrowserPanel() const { return ui->OrderBrowserPanel; }
-WebView *TfrmMain::wbBanner() const { return ui->wbBanner; }
-QFrame *TfrmMain::WaitPanel() const { return ui->WaitPanel; }
-QProgressBar *TfrmMain::ggProgress() const { return ui->ggProgress; }
-QLabel *TfrmMain::sLabel2() const { return ui->sLabel2; }
+QTabWidget *TfrmMain::pcMain() const
+{
+    return ui->pcMain;
+}
+QWidget *TfrmMain::FolderPage() const
+{
+    return ui->FolderPage;
+}
+QWidget *TfrmMain::CartPage() const
+{
+    return ui->CartPage;
+}
+QWidget *TfrmMain::FolderTreePanel() const
+{
+    return ui->FolderTreePanel;
+}
+QWidget *TfrmMain::FolderGridPanel() const
+{
+    return ui->FolderGridPanel;
+}
+QFrame *TfrmMain::BatchPanel() const
+{
+    return ui->BatchPanel;
+}
+QWidget *TfrmMain::OrderBrowserPanel() const
+{
+    return ui->OrderBrowserPanel;
+}
+WebView *TfrmMain::wbBanner() const
+{
+    return ui->wbBanner;
+}
+QFrame *TfrmMain::WaitPanel() const
+{
+    return ui->WaitPanel;
+}
+QProgressBar *TfrmMain::ggProgress() const
+{
+    return ui->ggProgress;
+}
+QLabel *TfrmMain::sLabel2() const
+{
+    return ui->sLabel2;
+}
 
 QToolButton *TfrmMain::ToolButton(const QString &Name) const
 {

@@ -28,10 +28,12 @@ std::optional<std::vector<QByteArray>> readLines(const QString &Path)
     if (!file.exists())
         return std::nullopt;
     if (!file.open(QIODevice::ReadOnly))
-        throw SettingsFileError(fileError(QStringLiteral("Cannot open file"), Path, file.errorString()));
+        throw SettingsFileError(
+            fileError(QStringLiteral("Cannot open file"), Path, file.errorString()));
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw SettingsFileError(fileError(QStringLiteral("Cannot read file"), Path, file.errorString()));
+        throw SettingsFileError(
+            fileError(QStringLiteral("Cannot read file"), Path, file.errorString()));
 
     std::vector<QByteArray> lines;
     qsizetype start = 0;
@@ -68,7 +70,8 @@ QString ConfigPath()
     const QString programFolder = QCoreApplication::applicationDirPath();
     if (!programFolder.isEmpty() && QFileInfo(programFolder).isWritable())
         return QDir(programFolder).filePath(QString::fromLatin1(FileName));
-    const QString configFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const QString configFolder
+        = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     return QDir(configFolder).filePath(QString::fromLatin1(FileName));
 }
 
@@ -106,8 +109,10 @@ void SaveUserID(const QString &Path, const QString &Id)
     QDir().mkpath(QFileInfo(Path).absolutePath());
     QSaveFile file(Path);
     if (!file.open(QIODevice::WriteOnly))
-        throw SettingsFileError(fileError(QStringLiteral("Cannot create file"), Path, file.errorString()));
+        throw SettingsFileError(
+            fileError(QStringLiteral("Cannot create file"), Path, file.errorString()));
     file.write(data);
     if (!file.commit())
-        throw SettingsFileError(fileError(QStringLiteral("Cannot write file"), Path, file.errorString()));
+        throw SettingsFileError(
+            fileError(QStringLiteral("Cannot write file"), Path, file.errorString()));
 }

@@ -12,7 +12,9 @@
 class SettingsFileError : public std::runtime_error
 {
 public:
-    explicit SettingsFileError(const QString &Text) : std::runtime_error(Text.toStdString()) {}
+    explicit SettingsFileError(const QString &Text)
+        : std::runtime_error(Text.toStdString())
+    { }
 };
 
 // Where the file lives: $KESTRUN_CONFIG when set; else Kestrun.cfg beside the program when that

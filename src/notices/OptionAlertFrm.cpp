@@ -15,14 +15,13 @@ TfrmOptionAlert::TfrmOptionAlert(QWidget *Owner)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint);
+        | Qt::WindowCloseButtonHint);
     setFixedSize(370, 455);
     setFont(SansSerifFont(11));
 
-    connect(ui->WebBanner, &WebView::ProgressChange, this,
-            [this](int Progress, int ProgressMax) {
-                RunHandler([&] { WebBannerProgressChange(Progress, ProgressMax); });
-            });
+    connect(ui->WebBanner, &WebView::ProgressChange, this, [this](int Progress, int ProgressMax) {
+        RunHandler([&] { WebBannerProgressChange(Progress, ProgressMax); });
+    });
     connect(ui->sButton1, &QPushButton::clicked, this, [this] { done(mrOk); });
     FormCreate();
 }

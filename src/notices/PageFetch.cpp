@@ -13,8 +13,9 @@ constexpr int PageStallSeconds = 30;
 
 QByteArray charsetParameter(const QByteArray &Value)
 {
-    static const QRegularExpression charset(QStringLiteral(R"(charset\s*=\s*["']?([A-Za-z0-9_.:\-]+))"),
-                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression charset(
+        QStringLiteral(R"(charset\s*=\s*["']?([A-Za-z0-9_.:\-]+))"),
+        QRegularExpression::CaseInsensitiveOption);
     const auto match = charset.match(QString::fromLatin1(Value));
     return match.hasMatch() ? match.captured(1).toLatin1().toLower() : QByteArray();
 }
@@ -42,8 +43,8 @@ QByteArray DeclaredCharset(const QByteArray &ContentType, const QByteArray &Body
     if (!name.isEmpty())
         return name;
     // Browsers look for the declaration in the first kilobyte or so; be a little generous.
-    static const QRegularExpression meta(QStringLiteral(R"(<meta\b[^>]*>)"),
-                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression meta(
+        QStringLiteral(R"(<meta\b[^>]*>)"), QRegularExpression::CaseInsensitiveOption);
     const QString head = QString::fromLatin1(Body.left(4096));
     auto it = meta.globalMatch(head);
     while (it.hasNext()) {

@@ -17,20 +17,22 @@ TfrmSizeAlert::TfrmSizeAlert(QWidget *Owner)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint);
+        | Qt::WindowCloseButtonHint);
     setFixedSize(543, 243);
     setFont(SansSerifFont(11));
     for (QWidget *w : {static_cast<QWidget *>(ui->chkAll), static_cast<QWidget *>(ui->btnYes),
-                       static_cast<QWidget *>(ui->btnNo)})
+             static_cast<QWidget *>(ui->btnNo)})
         w->setFont(GulimFont(12));
 
-    connect(ui->WebBanner, &WebView::ProgressChange, this,
-            [this](int Progress, int ProgressMax) {
-                RunHandler([&] { WebBannerProgressChange(Progress, ProgressMax); });
-            });
-    connect(ui->chkAll, &QCheckBox::clicked, this, [this] { RunHandler([this] { chkAllClick(); }); });
-    connect(ui->btnYes, &QPushButton::clicked, this, [this] { RunHandler([this] { btnYesClick(); }); });
-    connect(ui->btnNo, &QPushButton::clicked, this, [this] { RunHandler([this] { btnNoClick(); }); });
+    connect(ui->WebBanner, &WebView::ProgressChange, this, [this](int Progress, int ProgressMax) {
+        RunHandler([&] { WebBannerProgressChange(Progress, ProgressMax); });
+    });
+    connect(
+        ui->chkAll, &QCheckBox::clicked, this, [this] { RunHandler([this] { chkAllClick(); }); });
+    connect(
+        ui->btnYes, &QPushButton::clicked, this, [this] { RunHandler([this] { btnYesClick(); }); });
+    connect(
+        ui->btnNo, &QPushButton::clicked, this, [this] { RunHandler([this] { btnNoClick(); }); });
     FormCreate();
 }
 

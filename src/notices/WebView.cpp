@@ -61,8 +61,7 @@ public:
 
 WebView::WebView(QWidget *Parent)
     : WebView(DefaultBackend(), Parent)
-{
-}
+{ }
 
 WebView::WebView(Backend Kind, QWidget *Parent)
     : QWidget(Parent)
@@ -111,9 +110,8 @@ WebView::WebView(Backend Kind, QWidget *Parent)
     m_text->setOpenLinks(false);
     m_text->setFrameShape(QFrame::NoFrame);
     // A link in a page of the service opens in the desktop's browser.
-    connect(m_text, &QTextBrowser::anchorClicked, this, [this](const QUrl &Link) {
-        QDesktopServices::openUrl(m_baseUrl.resolved(Link));
-    });
+    connect(m_text, &QTextBrowser::anchorClicked, this,
+        [this](const QUrl &Link) { QDesktopServices::openUrl(m_baseUrl.resolved(Link)); });
     layout->addWidget(m_text);
 }
 
@@ -124,7 +122,8 @@ WebView::~WebView()
 
 WebView::Backend WebView::DefaultBackend()
 {
-    if (qEnvironmentVariable("KESTRUN_WEBVIEW").compare(QLatin1String("text"), Qt::CaseInsensitive) == 0)
+    if (qEnvironmentVariable("KESTRUN_WEBVIEW").compare(QLatin1String("text"), Qt::CaseInsensitive)
+        == 0)
         return Backend::Text;
     return EngineBuilt() ? Backend::Engine : Backend::Text;
 }
@@ -183,8 +182,8 @@ void WebView::Navigate(const QString &Address)
     });
 }
 
-void WebView::pageArrived(quint64 Generation, const QByteArray &ContentType,
-                          const QByteArray &Body, const QString &Error)
+void WebView::pageArrived(
+    quint64 Generation, const QByteArray &ContentType, const QByteArray &Body, const QString &Error)
 {
     if (Generation != m_generation)
         return;

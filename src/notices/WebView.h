@@ -57,7 +57,7 @@ signals:
 
 private:
     void pageArrived(quint64 Generation, const QByteArray &ContentType, const QByteArray &Body,
-                     const QString &Error);
+        const QString &Error);
     void showPage(const QString &Html);
     void showError(const QString &Error);
     void fetchImages(quint64 Generation);

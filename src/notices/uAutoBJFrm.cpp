@@ -12,7 +12,7 @@ TAutoBJ::TAutoBJ(QWidget *Owner)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint);
+        | Qt::WindowCloseButtonHint);
     setFixedSize(418, 283);
     setFont(SansSerifFont(11));
 

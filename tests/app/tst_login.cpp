@@ -143,15 +143,17 @@ private slots:
         QTest::addColumn<QString>("typedId");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QByteArray>("after");
-        QTest::newRow("new file") << QByteArray("<none>") << "kim" << "kim1234"
-                                  << QByteArray("UserID=kim\r\n");
+        QTest::newRow("new file") << QByteArray("<none>") << "kim"
+                                  << "kim1234" << QByteArray("UserID=kim\r\n");
         QTest::newRow("line replaced, others kept")
-            << QByteArray("A=1\nuserid=lee\nB=2\n") << "kim" << "kim1234"
-            << QByteArray("A=1\r\nUserID=kim\r\nB=2\r\n");
+            << QByteArray("A=1\nuserid=lee\nB=2\n") << "kim"
+            << "kim1234" << QByteArray("A=1\r\nUserID=kim\r\nB=2\r\n");
         QTest::newRow("blanks and controls trimmed")
-            << QByteArray("<none>") << " \tkim  " << " kim1234\t" << QByteArray("UserID=kim\r\n");
-        QTest::newRow("Hangul member") << QByteArray("<none>") << "홍길동" << "hong1234"
-                                       << QByteArray("UserID=\xC8\xAB\xB1\xE6\xB5\xBF\r\n");
+            << QByteArray("<none>") << " \tkim  "
+            << " kim1234\t" << QByteArray("UserID=kim\r\n");
+        QTest::newRow("Hangul member")
+            << QByteArray("<none>") << "홍길동"
+            << "hong1234" << QByteArray("UserID=\xC8\xAB\xB1\xE6\xB5\xBF\r\n");
     }
 
     void acceptedLoginSavesTheId()
@@ -190,7 +192,7 @@ private slots:
 
     void passwordTravelsWhole()
     {
-        m_service.control("faults", QJsonObject{{"clear", true}});
+        m_service.control("faults", QJsonObject {{"clear", true}});
         Form f;
         f.id->setText("kim");
         f.pw->setText("a&b=c#d+e");
@@ -202,10 +204,14 @@ private slots:
     {
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("body"); // what the login script answers; "" = its own
-        QTest::newRow("wrong password") << "nope" << "";
-        QTest::newRow("lower case ok") << "kim1234" << "ok";
-        QTest::newRow("OK and a line end") << "kim1234" << "OK\r\n";
-        QTest::newRow("OK and a blank") << "kim1234" << "OK ";
+        QTest::newRow("wrong password") << "nope"
+                                        << "";
+        QTest::newRow("lower case ok") << "kim1234"
+                                       << "ok";
+        QTest::newRow("OK and a line end") << "kim1234"
+                                           << "OK\r\n";
+        QTest::newRow("OK and a blank") << "kim1234"
+                                        << "OK ";
     }
 
     void refusals()
@@ -213,9 +219,9 @@ private slots:
         QFETCH(QString, password);
         QFETCH(QString, body);
         if (!body.isEmpty()) {
-            QVERIFY(m_service.setFaults(QJsonObject{
-                {"http", QJsonArray{QJsonObject{
-                             {"path", "/app_login.php"}, {"action", "body"}, {"body", body}}}}}));
+            QVERIFY(m_service.setFaults(QJsonObject {{"http",
+                QJsonArray {QJsonObject {
+                    {"path", "/app_login.php"}, {"action", "body"}, {"body", body}}}}}));
         }
         writeConfig("UserID=lee\r\n");
         Form f;
@@ -242,10 +248,14 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<bool>("enterInPassword");
         QTest::addColumn<QString>("focus");
-        QTest::newRow("empty id") << "" << "kim1234" << false << "edtID";
-        QTest::newRow("blank id") << "  \t" << "kim1234" << false << "edtID";
-        QTest::newRow("empty password") << "kim" << "" << false << "edtPW";
-        QTest::newRow("Enter in the password, id empty") << "" << "kim1234" << true << "edtID";
+        QTest::newRow("empty id") << ""
+                                  << "kim1234" << false << "edtID";
+        QTest::newRow("blank id") << "  \t"
+                                  << "kim1234" << false << "edtID";
+        QTest::newRow("empty password") << "kim"
+                                        << "" << false << "edtPW";
+        QTest::newRow("Enter in the password, id empty") << ""
+                                                         << "kim1234" << true << "edtID";
     }
 
     void emptyFieldsSendNothing()
@@ -319,16 +329,17 @@ private slots:
         QTest::addColumn<QJsonObject>("rule");
         QTest::addColumn<QString>("expected");
         QTest::newRow("error status")
-            << QJsonObject{{"path", "/app_login.php"}, {"action", "status"}, {"status", 500}} << "500";
+            << QJsonObject {{"path", "/app_login.php"}, {"action", "status"}, {"status", 500}}
+            << "500";
         QTest::newRow("connection dropped")
-            << QJsonObject{{"path", "/app_login.php"}, {"action", "drop"}} << "";
+            << QJsonObject {{"path", "/app_login.php"}, {"action", "drop"}} << "";
     }
 
     void requestErrorShowsTheClientError()
     {
         QFETCH(QJsonObject, rule);
         QFETCH(QString, expected);
-        QVERIFY(m_service.setFaults(QJsonObject{{"http", QJsonArray{rule}}}));
+        QVERIFY(m_service.setFaults(QJsonObject {{"http", QJsonArray {rule}}}));
         Form f;
         showForm(f);
         f.id->setText("kim");
@@ -372,8 +383,9 @@ private slots:
 
     void stalledServerDoesNotFreezeTheWindow()
     {
-        QVERIFY(m_service.setFaults(QJsonObject{{"http", QJsonArray{QJsonObject{
-            {"path", "/app_login.php"}, {"action", "hang"}, {"seconds", 1.5}}}}}));
+        QVERIFY(m_service.setFaults(QJsonObject {{"http",
+            QJsonArray {
+                QJsonObject {{"path", "/app_login.php"}, {"action", "hang"}, {"seconds", 1.5}}}}}));
         Form f;
         showForm(f);
         f.id->setText("kim");

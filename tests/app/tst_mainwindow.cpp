@@ -29,7 +29,7 @@ private:
 
     static QStringList args(std::initializer_list<QString> Rest)
     {
-        QStringList list{QStringLiteral("KestrunBrimvale")};
+        QStringList list {QStringLiteral("KestrunBrimvale")};
         list.append(Rest);
         return list;
     }
@@ -47,16 +47,26 @@ private slots:
     {
         QTest::addColumn<QString>("commandLine");
         QTest::addColumn<QString>("first");
-        QTest::newRow("plain") << "KestrunBrimvale kim" << "kim";
-        QTest::newRow("later arguments ignored") << "KestrunBrimvale kim lee" << "kim";
-        QTest::newRow("quoted with blanks") << "KestrunBrimvale \"kim lee\" x" << "kim lee";
-        QTest::newRow("quoted program path") << "\"C:\\Program Files\\KB.exe\" guest" << "guest";
-        QTest::newRow("quotes inside an argument") << "p ki\"m l\"ee x" << "kim lee";
-        QTest::newRow("runs of blanks and tabs") << "p \t  kim  " << "kim";
-        QTest::newRow("empty quoted counts as none") << "p \"\" kim" << "";
-        QTest::newRow("no argument") << "KestrunBrimvale" << "";
-        QTest::newRow("trailing blank only") << "KestrunBrimvale " << "";
-        QTest::newRow("unclosed quote runs to the end") << "p \"kim lee" << "kim lee";
+        QTest::newRow("plain") << "KestrunBrimvale kim"
+                               << "kim";
+        QTest::newRow("later arguments ignored") << "KestrunBrimvale kim lee"
+                                                 << "kim";
+        QTest::newRow("quoted with blanks") << "KestrunBrimvale \"kim lee\" x"
+                                            << "kim lee";
+        QTest::newRow("quoted program path") << "\"C:\\Program Files\\KB.exe\" guest"
+                                             << "guest";
+        QTest::newRow("quotes inside an argument") << "p ki\"m l\"ee x"
+                                                   << "kim lee";
+        QTest::newRow("runs of blanks and tabs") << "p \t  kim  "
+                                                 << "kim";
+        QTest::newRow("empty quoted counts as none") << "p \"\" kim"
+                                                     << "";
+        QTest::newRow("no argument") << "KestrunBrimvale"
+                                     << "";
+        QTest::newRow("trailing blank only") << "KestrunBrimvale "
+                                             << "";
+        QTest::newRow("unclosed quote runs to the end") << "p \"kim lee"
+                                                        << "kim lee";
     }
 
     void paramStr()
@@ -84,7 +94,7 @@ private slots:
         QCOMPARE(w.UserID, argument);
         QCOMPARE(w.pcMain()->currentIndex(), int(TfrmMain::FolderPageIndex));
         QCOMPARE(w.wbBanner()->Address(),
-                 m_service.webUrl() + QStringLiteral("/clients/brimvale_1.2A_top.html"));
+            m_service.webUrl() + QStringLiteral("/clients/brimvale_1.2A_top.html"));
     }
 
     void loginWindowWithoutArgument_data()
@@ -144,14 +154,19 @@ private slots:
         QCOMPARE(w.WaitPanel()->size(), QSize(217, 73));
         QVERIFY(!w.WaitPanel()->isVisible());
 
-        const struct {
+        const struct
+        {
             const char *name, *caption;
             int width;
         } buttons[] = {
-            {"btnSelectAll", "전체 선택", 77},     {"btnDeselecteAll", "선택 해제", 77},
-            {"btnAddToList", "주문대기 넣기", 77}, {"btnCartView", "주문대기 보기", 77},
-            {"btnInitialize", "선택 초기화", 88},  {"btnClear", "주문대기 비우기", 88},
-            {"btnFolderView", "사진 추가하기", 88}, {"btnUpload", "사진 주문하기", 88},
+            {"btnSelectAll", "전체 선택", 77},
+            {"btnDeselecteAll", "선택 해제", 77},
+            {"btnAddToList", "주문대기 넣기", 77},
+            {"btnCartView", "주문대기 보기", 77},
+            {"btnInitialize", "선택 초기화", 88},
+            {"btnClear", "주문대기 비우기", 88},
+            {"btnFolderView", "사진 추가하기", 88},
+            {"btnUpload", "사진 주문하기", 88},
         };
         for (const auto &b : buttons) {
             QToolButton *button = w.ToolButton(QString::fromLatin1(b.name));
@@ -231,7 +246,8 @@ private slots:
         m_service.applyToEnvironment();
         QTRY_VERIFY(w.wbBanner()->Loaded());
         QVERIFY(w.wbBanner()->Failed());
-        QVERIFY(w.wbBanner()->TextBrowser()->toPlainText().contains(QStringLiteral("페이지를 표시할 수 없습니다.")));
+        QVERIFY(w.wbBanner()->TextBrowser()->toPlainText().contains(
+            QStringLiteral("페이지를 표시할 수 없습니다.")));
         QTest::mouseClick(w.ToolButton("btnCartView"), Qt::LeftButton);
         QCOMPARE(w.pcMain()->currentIndex(), int(TfrmMain::CartPageIndex));
     }

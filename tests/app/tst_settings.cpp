@@ -35,15 +35,19 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("UserID=kim") << QByteArray("UserID=kim\r\n") << "kim";
         QTest::newRow("userid=kim, any case") << QByteArray("userid=kim\r\n") << "kim";
-        QTest::newRow("other lines first, LF ends") << QByteArray("Skin=blue\nUSERID=lee\n") << "lee";
+        QTest::newRow("other lines first, LF ends")
+            << QByteArray("Skin=blue\nUSERID=lee\n") << "lee";
         QTest::newRow("CR ends") << QByteArray("A=1\rUserID=park\rB=2") << "park";
         QTest::newRow("no line end at all") << QByteArray("UserID=kim") << "kim";
         QTest::newRow("value untrimmed, after the first =")
             << QByteArray("UserID= a=b \r\n") << " a=b ";
         QTest::newRow("first of two") << QByteArray("UserID=one\r\nUserID=two\r\n") << "one";
-        QTest::newRow("CP949 value") << QByteArray("UserID=\xC8\xAB\xB1\xE6\xB5\xBF\r\n") << "홍길동";
+        QTest::newRow("CP949 value")
+            << QByteArray("UserID=\xC8\xAB\xB1\xE6\xB5\xBF\r\n") << "홍길동";
         QTest::newRow("name with blank is another name") << QByteArray("UserID =kim\r\n") << "";
-        QTest::newRow("long s does not fold to s") << QByteArray("U\xC5\xBF" "erID=kim\r\n") << "";
+        QTest::newRow("long s does not fold to s") << QByteArray("U\xC5\xBF"
+                                                                 "erID=kim\r\n")
+                                                   << "";
         QTest::newRow("no UserID line") << QByteArray("Other=1\r\n") << "";
         QTest::newRow("empty file") << QByteArray() << "";
     }
@@ -55,23 +59,21 @@ private slots:
         QCOMPARE(ReadSavedUserID(pathWith(content)), expected);
     }
 
-    void readMissingFile()
-    {
-        QCOMPARE(ReadSavedUserID(m_dir.filePath("absent.cfg")), QString());
-    }
+    void readMissingFile() { QCOMPARE(ReadSavedUserID(m_dir.filePath("absent.cfg")), QString()); }
 
     void save_data()
     {
         QTest::addColumn<QByteArray>("before"); // "<none>": no file
         QTest::addColumn<QString>("id");
         QTest::addColumn<QByteArray>("after");
-        QTest::newRow("new file, one line") << QByteArray("<none>") << "kim" << QByteArray("UserID=kim\r\n");
-        QTest::newRow("replaced in place, others kept")
-            << QByteArray("A=1\nuserid=kim\nB=2\n") << "lee" << QByteArray("A=1\r\nUserID=lee\r\nB=2\r\n");
+        QTest::newRow("new file, one line")
+            << QByteArray("<none>") << "kim" << QByteArray("UserID=kim\r\n");
+        QTest::newRow("replaced in place, others kept") << QByteArray(
+            "A=1\nuserid=kim\nB=2\n") << "lee" << QByteArray("A=1\r\nUserID=lee\r\nB=2\r\n");
         QTest::newRow("appended after the last line")
             << QByteArray("A=1\r\nB=2") << "lee" << QByteArray("A=1\r\nB=2\r\nUserID=lee\r\n");
-        QTest::newRow("only the first UserID replaced")
-            << QByteArray("UserID=a\r\nUserID=b\r\n") << "c" << QByteArray("UserID=c\r\nUserID=b\r\n");
+        QTest::newRow("only the first UserID replaced") << QByteArray(
+            "UserID=a\r\nUserID=b\r\n") << "c" << QByteArray("UserID=c\r\nUserID=b\r\n");
         QTest::newRow("other lines kept byte for byte (UTF-8, blanks)")
             << QByteArray("Note=\xEC\x82\xAC\xEC\xA7\x84  \r\nUserID=x\r\n") << "kim"
             << QByteArray("Note=\xEC\x82\xAC\xEC\xA7\x84  \r\nUserID=kim\r\n");
@@ -118,7 +120,8 @@ private slots:
         QCOMPARE(ConfigPath(), QStringLiteral("/somewhere/else.cfg"));
         qunsetenv("KESTRUN_CONFIG");
         // Beside the program when its folder is writable (the build folder is).
-        QCOMPARE(ConfigPath(), QDir(QCoreApplication::applicationDirPath()).filePath("Kestrun.cfg"));
+        QCOMPARE(
+            ConfigPath(), QDir(QCoreApplication::applicationDirPath()).filePath("Kestrun.cfg"));
         if (!old.isNull())
             qputenv("KESTRUN_CONFIG", old);
     }

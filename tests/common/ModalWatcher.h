@@ -26,7 +26,7 @@ public:
     ~ModalWatcher() { m_state->stopped = true; }
 
     bool Seen() const { return m_state->seen; }
-    QString Text() const { return m_state->text; }   // a message box's text
+    QString Text() const { return m_state->text; } // a message box's text
     QString Title() const { return m_state->title; } // the window's title
     QString ObjectName() const { return m_state->objectName; }
 

@@ -49,16 +49,21 @@ private slots:
         QTest::addColumn<QByteArray>("contentType");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QByteArray>("charset");
-        QTest::newRow("header") << QByteArray("text/html; charset=EUC-KR") << QByteArray("<p>") << QByteArray("euc-kr");
+        QTest::newRow("header") << QByteArray("text/html; charset=EUC-KR") << QByteArray("<p>")
+                                << QByteArray("euc-kr");
         QTest::newRow("header wins over meta")
-            << QByteArray("text/html;charset=\"utf-8\"") << QByteArray("<meta charset=euc-kr>") << QByteArray("utf-8");
-        QTest::newRow("meta charset") << QByteArray("text/html") << QByteArray("<head><meta charset=\"ks_c_5601-1987\">")
-                                      << QByteArray("ks_c_5601-1987");
+            << QByteArray("text/html;charset=\"utf-8\"") << QByteArray("<meta charset=euc-kr>")
+            << QByteArray("utf-8");
+        QTest::newRow("meta charset")
+            << QByteArray("text/html") << QByteArray("<head><meta charset=\"ks_c_5601-1987\">")
+            << QByteArray("ks_c_5601-1987");
         QTest::newRow("meta http-equiv")
             << QByteArray()
-            << QByteArray("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=euc-kr\">")
+            << QByteArray(
+                   "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=euc-kr\">")
             << QByteArray("euc-kr");
-        QTest::newRow("none") << QByteArray("text/html") << QByteArray("<p>안녕</p>") << QByteArray();
+        QTest::newRow("none") << QByteArray("text/html") << QByteArray("<p>안녕</p>")
+                              << QByteArray();
     }
 
     void declaredCharset()
@@ -76,10 +81,12 @@ private slots:
         QTest::addColumn<QByteArray>("contentType");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("text");
-        QTest::newRow("euc-kr declared, CP949 letters kept") << QByteArray("text/html; charset=euc-kr") << cp949 << "똠햏뷁";
+        QTest::newRow("euc-kr declared, CP949 letters kept")
+            << QByteArray("text/html; charset=euc-kr") << cp949 << "똠햏뷁";
         QTest::newRow("undeclared, not UTF-8: CP949") << QByteArray() << cp949 << "똠햏뷁";
         QTest::newRow("undeclared UTF-8") << QByteArray() << QString("똠햏뷁").toUtf8() << "똠햏뷁";
-        QTest::newRow("latin-1 declared") << QByteArray("text/html; charset=iso-8859-1") << QByteArray("caf\xE9") << "café";
+        QTest::newRow("latin-1 declared")
+            << QByteArray("text/html; charset=iso-8859-1") << QByteArray("caf\xE9") << "café";
     }
 
     void decodePage()
@@ -171,8 +178,10 @@ private slots:
             QCOMPARE(lead, blanks[i]);
             QCOMPARE(line.endsWith(u' ') && i != 0, i == 1 || i == 3 || i == 10);
         }
-        QCOMPARE(lines[1], QStringLiteral(" ▶   인화기내에서 자동으로 컨트라스트 및 밝기가 어느정도 "));
-        QCOMPARE(lines[14], QStringLiteral("         인 RGB의 값을 기준으로 변경되어 출력 됩니다."));
+        QCOMPARE(
+            lines[1], QStringLiteral(" ▶   인화기내에서 자동으로 컨트라스트 및 밝기가 어느정도 "));
+        QCOMPARE(
+            lines[14], QStringLiteral("         인 RGB의 값을 기준으로 변경되어 출력 됩니다."));
         QVERIFY(!TAutoBJ::Caption().contains(u'\n') || TAutoBJ::Caption().count(u'\n') == 14);
 
         TAutoBJ w;
@@ -199,15 +208,17 @@ private slots:
         QTRY_VERIFY(view.Loaded());
         QVERIFY(view.Failed());
         QCOMPARE(finished, 1);
-        QVERIFY(view.TextBrowser()->toPlainText().contains(QStringLiteral("페이지를 표시할 수 없습니다.")));
+        QVERIFY(view.TextBrowser()->toPlainText().contains(
+            QStringLiteral("페이지를 표시할 수 없습니다.")));
         view.HideScrollBars();
         QVERIFY(view.ScrollBarsHidden());
     }
 
     void stalledPageEnds()
     {
-        QVERIFY(m_service.setFaults(QJsonObject{{"http", QJsonArray{QJsonObject{
-            {"path", "/popup/ifpf_pop.htm"}, {"action", "hang"}, {"seconds", 30}}}}}));
+        QVERIFY(m_service.setFaults(QJsonObject {{"http",
+            QJsonArray {QJsonObject {
+                {"path", "/popup/ifpf_pop.htm"}, {"action", "hang"}, {"seconds", 30}}}}}));
         {
             // A view destroyed while its page hangs lets go at once.
             WebView view(WebView::Backend::Text, nullptr);
