@@ -1,5 +1,7 @@
 #include "cart/CartFixtures.h"
 #include "cart/cShape.h"
+#include "cart/cSizeIndicator.h"
+#include "cart/cThumbView.h"
 #include "cart/uOrderBrowser.h"
 #include "cart/uOrderFrame.h"
 #include "common/ModalWatcher.h"
@@ -415,6 +417,44 @@ private slots:
         spin->setFocus();
         QTest::mouseMove(b->Panel(), QPoint(600, 400)); // the bare panel
         QTRY_VERIFY(b->ScrollBar()->hasFocus());
+    }
+
+    // The page as the user sees it: landscape, portrait, a low-resolution photo and a complete
+    // order. KB_SCREENSHOT_DIR keeps the picture for looking at.
+    void onScreen()
+    {
+        auto b = browser(0);
+        b->AddOrder(TOrder::Create(m_photos.Photo("landscape.jpg", 1600, 1000, 11)));
+        b->AddOrder(TOrder::Create(m_photos.Photo("portrait.jpg", 900, 1400, 12)));
+        b->AddOrder(TOrder::Create(m_photos.Photo("small.jpg", 480, 360, 13)));
+        b->AddOrder(TOrder::Create(m_photos.Photo("complete.jpg", 2400, 1800, 14)));
+        TOrder *complete = b->OrderAt(3);
+        complete->SetQuantity(Size4x6, 2);
+        complete->SetQuantity(0, 1);
+        complete->SetLayout(TOrder::LayoutPaperFull);
+        complete->Bordered = true;
+        b->RefreshView();
+        WaitForThumbnailLoads();
+        QCoreApplication::processEvents();
+        const QImage page = b->grab().toImage();
+        if (const QString dir = qEnvironmentVariable("KB_SCREENSHOT_DIR"); !dir.isEmpty())
+            page.save(dir + "/cart-browser.png");
+
+        // Outline band: yellow on an incomplete card, red on the complete one.
+        QCOMPARE(page.pixelColor(b->Frames()[0]->mapTo(b.get(), QPoint(3, 100))),
+            TOrderFrame::IncompleteColor());
+        QCOMPARE(page.pixelColor(b->Frames()[3]->mapTo(b.get(), QPoint(3, 100))),
+            TOrderFrame::CompleteColor());
+        // The thumbnail shows inside its box on every card.
+        for (int i = 0; i < 4; ++i) {
+            TOrderFrame *f = b->Frames()[i];
+            const QPoint centre = f->Thumb()->mapTo(b.get(), f->Thumb()->rect().center());
+            QVERIFY2(page.pixelColor(centre) != QColor(Qt::white), qPrintable(f->objectName()));
+        }
+        int crosses = 0;
+        for (int i = 0; i < PrintSizeCount; ++i)
+            crosses += b->Frames()[2]->SizeIndicator(i)->SizeStatus() == ssBad;
+        QVERIFY(crosses >= 9);
     }
 };
 
