@@ -45,7 +45,7 @@ TOrder::TOrder(const QString &FileName)
 {
     Quantities.fill(0);
     SizeStatuses.fill(ssNone);
-    CropRects.fill(TFloatRect{});
+    CropRects.fill(TFloatRect {});
     CropTexts.fill(QString());
     Layout = LayoutNotChosen;
     Bordered = false;
@@ -120,7 +120,7 @@ void TOrder::SetLayout(std::uint8_t Value)
 
 void TOrder::ClearCrops()
 {
-    CropRects.fill(TFloatRect{});
+    CropRects.fill(TFloatRect {});
     CropTexts.fill(QString());
 }
 

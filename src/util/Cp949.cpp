@@ -16,8 +16,8 @@ public:
         : m_cd(iconv_open(to, from))
     {
         if (m_cd == reinterpret_cast<iconv_t>(-1))
-            throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to "
-                                     + to);
+            throw std::runtime_error(
+                std::string("iconv cannot convert from ") + from + " to " + to);
     }
     ~Converter() { iconv_close(m_cd); }
     Converter(const Converter &) = delete;
@@ -61,8 +61,8 @@ QByteArray toCp949(const QString &Text)
     QByteArray input;
     input.reserve(ucs4.size() * 4);
     for (uint c : ucs4) {
-        const char bytes[4] = {char(c & 0xff), char((c >> 8) & 0xff), char((c >> 16) & 0xff),
-                               char((c >> 24) & 0xff)};
+        const char bytes[4] = {
+            char(c & 0xff), char((c >> 8) & 0xff), char((c >> 16) & 0xff), char((c >> 24) & 0xff)};
         input.append(bytes, 4);
     }
     char *in = input.data();

@@ -107,8 +107,7 @@ HttpResult HttpClient::Impl::Perform()
     return result;
 }
 
-std::size_t HttpClient::Impl::writeBody(char *data, std::size_t size, std::size_t count,
-                                        void *self)
+std::size_t HttpClient::Impl::writeBody(char *data, std::size_t size, std::size_t count, void *self)
 {
     // No exception may cross libcurl: a failed append aborts the request instead.
     try {
@@ -119,8 +118,8 @@ std::size_t HttpClient::Impl::writeBody(char *data, std::size_t size, std::size_
     return size * count;
 }
 
-std::size_t HttpClient::Impl::writeHeader(char *data, std::size_t size, std::size_t count,
-                                          void *self)
+std::size_t HttpClient::Impl::writeHeader(
+    char *data, std::size_t size, std::size_t count, void *self)
 {
     const std::size_t length = size * count;
     // A new status line starts every answer, redirects and "100 Continue" included; the last
@@ -136,8 +135,8 @@ std::size_t HttpClient::Impl::writeHeader(char *data, std::size_t size, std::siz
     return length;
 }
 
-int HttpClient::Impl::transferInfo(void *self, curl_off_t dlTotal, curl_off_t dlNow,
-                                   curl_off_t ulTotal, curl_off_t ulNow)
+int HttpClient::Impl::transferInfo(
+    void *self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow)
 {
     auto *impl = static_cast<Impl *>(self);
     bool go = !(impl->CancelFlag && impl->CancelFlag->load());
@@ -155,8 +154,7 @@ int HttpClient::Impl::transferInfo(void *self, curl_off_t dlTotal, curl_off_t dl
 
 HttpClient::HttpClient()
     : d(std::make_unique<Impl>())
-{
-}
+{ }
 
 HttpClient::~HttpClient() = default;
 

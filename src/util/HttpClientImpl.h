@@ -29,7 +29,7 @@ struct HttpClient::Impl
     // Called on every progress report with libcurl's totals; returning false aborts the
     // request. The cancel flag is checked as well, whatever this says.
     std::function<bool(curl_off_t DownloadTotal, curl_off_t DownloadNow, curl_off_t UploadTotal,
-                       curl_off_t UploadNow)>
+        curl_off_t UploadNow)>
         Progress;
 
     // Clears what the previous request set (the cookies and live connections stay), then sets
@@ -47,8 +47,8 @@ struct HttpClient::Impl
 private:
     static std::size_t writeBody(char *data, std::size_t size, std::size_t count, void *self);
     static std::size_t writeHeader(char *data, std::size_t size, std::size_t count, void *self);
-    static int transferInfo(void *self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
-                            curl_off_t ulNow);
+    static int transferInfo(
+        void *self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow);
 
     curl_slist *m_headers = nullptr;
     QByteArray m_body;

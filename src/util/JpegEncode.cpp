@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace {
 
@@ -25,7 +25,7 @@ void errorExit(j_common_ptr cinfo)
     std::longjmp(err->jump, 1);
 }
 
-void silentMessage(j_common_ptr) {}
+void silentMessage(j_common_ptr) { }
 
 // A growing malloc'ed buffer of our own: libjpeg's jpeg_mem_dest leaves its output pointer
 // stale when an error strikes after the buffer grew, so it cannot be freed safely then.
@@ -78,9 +78,9 @@ void termDestination(j_compress_ptr cinfo)
 // local variable is left in doubt after a jump.
 struct Encoder
 {
-    jpeg_compress_struct cinfo{};
-    ErrorManager err{};
-    MemoryDestination dest{};
+    jpeg_compress_struct cinfo {};
+    ErrorManager err {};
+    MemoryDestination dest {};
     std::vector<JSAMPLE> row;
 };
 
@@ -111,8 +111,8 @@ bool compress(Encoder &e, const QImage &image)
     JSAMPLE *row = e.row.data();
     while (e.cinfo.next_scanline < e.cinfo.image_height) {
         // The colour channels carry over as stored; alpha is dropped, not blended.
-        const auto *src = reinterpret_cast<const QRgb *>(image.constScanLine(
-            static_cast<int>(e.cinfo.next_scanline)));
+        const auto *src = reinterpret_cast<const QRgb *>(
+            image.constScanLine(static_cast<int>(e.cinfo.next_scanline)));
         for (int x = 0; x < width; ++x) {
             row[3 * x] = static_cast<JSAMPLE>(qRed(src[x]));
             row[3 * x + 1] = static_cast<JSAMPLE>(qGreen(src[x]));
@@ -143,14 +143,14 @@ bool BitmapToJpeg(const Bitmap32 &Bitmap, QByteArray &Jpeg, QString *Error)
         Bitmap32Locker lock(Bitmap);
         const QImage &source = Bitmap.Image();
         // A picture in another format is read through a 32-bit copy; ours are ARGB32 already.
-        const QImage image = isRawArgb(source.format()) ? source
-                                                        : source.convertToFormat(QImage::Format_RGB32);
+        const QImage image
+            = isRawArgb(source.format()) ? source : source.convertToFormat(QImage::Format_RGB32);
         e.row.resize(static_cast<std::size_t>(image.width()) * 3 + 3);
         ok = compress(e, image);
     }
     if (ok)
-        Jpeg = QByteArray(reinterpret_cast<const char *>(e.dest.buffer),
-                          static_cast<qsizetype>(e.dest.size));
+        Jpeg = QByteArray(
+            reinterpret_cast<const char *>(e.dest.buffer), static_cast<qsizetype>(e.dest.size));
     else if (Error)
         *Error = QString::fromLocal8Bit(e.err.message);
     std::free(e.dest.buffer);
