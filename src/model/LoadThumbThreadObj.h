@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 #include <memory>
 
 // The thumbnail box: every thumbnail is 120 x 105, the whole photo fitted and centred on white.
@@ -18,3 +20,17 @@ void LoadThumbnail(const std::shared_ptr<Bitmap32> &Bitmap, const QString &FileN
 
 // Waits until no detached load is running (program end, tests).
 void WaitForThumbnailLoads();
+
+// What the loads do, for measuring: queued counts detached loads not yet finished (a stale one
+// leaves at once), decoding those decoding or drawing now; the peaks since the last reset.
+struct ThumbnailLoadCounts
+{
+    int Queued = 0;
+    int Decoding = 0;
+    int PeakQueued = 0;
+    int PeakDecoding = 0;
+    std::uint64_t Decoded = 0; // loads that drew
+    std::uint64_t Stale = 0; // loads that found their bitmap bound to another photo
+};
+ThumbnailLoadCounts ThumbnailLoadStatistics();
+void ResetThumbnailLoadPeaks();
