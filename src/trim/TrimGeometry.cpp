@@ -4,8 +4,6 @@
 
 #include <cmath>
 
-namespace TrimGeometry {
-
 namespace {
 
 TRect Bounds(QSize s)
@@ -34,80 +32,6 @@ int NegFloor(float v)
 {
     return -static_cast<int>(std::floor(v));
 }
-
-} // namespace
-
-TRect MovedToOrigin(const TRect &r)
-{
-    return {0, 0, r.Width(), r.Height()};
-}
-
-TFloatRect ToFloat(const TRect &r)
-{
-    return {float(r.Left), float(r.Top), float(r.Right), float(r.Bottom)};
-}
-
-TRect FitPhotoRect(QSize Photo, QSize View)
-{
-    const TRect box{0, 0, View.width() - PhotoFitMargin, View.height() - PhotoFitMargin};
-    return MovedToOrigin(AspectFitRect(Bounds(Photo), box));
-}
-
-TRect PaperRect(int SizeIndex, bool LandscapePhoto, QSize View)
-{
-    const TMinimumSize shape = GetMinimumSize(PrintSizeOf(SizeIndex), LandscapePhoto);
-    const TRect box{0, 0, View.width() - PaperFitMargin, View.height() - PaperFitMargin};
-    return MovedToOrigin(AspectFitRect({0, 0, shape.Width, shape.Height}, box));
-}
-
-TWalletSheet WalletSheet(QSize Photo)
-{
-    const bool landscape = IsLandscape(Photo.width(), Photo.height());
-    const TRect box = landscape ? TRect{0, 0, WalletBoxLong, WalletBoxShort}
-                                : TRect{0, 0, WalletBoxShort, WalletBoxLong};
-    TWalletSheet w;
-    w.Copy = SizeOf(AspectCoverRect(Bounds(Photo), box));
-    if (landscape) {
-        // One picture above the other.
-        w.Sheet = {w.Copy.width() + 2 * WalletSheetMargin, WalletSheetLong};
-        w.First = {WalletSheetMargin, 9};
-        w.Second = {WalletSheetMargin, WalletSecondOffset};
-    } else {
-        // Side by side; a square photo starts further left.
-        w.Sheet = {WalletSheetLong, w.Copy.height() + 2 * WalletSheetMargin};
-        w.First = {Photo.width() == Photo.height() ? 1 : 9, WalletSheetMargin};
-        w.Second = {WalletSecondOffset, WalletSheetMargin};
-    }
-    return w;
-}
-
-TRect WalletPaperRect(bool LandscapePhoto, QSize Sheet)
-{
-    const TRect shape = LandscapePhoto ? TRect{0, 0, WalletPaperShort, WalletPaperLong}
-                                       : TRect{0, 0, WalletPaperLong, WalletPaperShort};
-    return MovedToOrigin(AspectFitRect(shape, Bounds(Sheet)));
-}
-
-TFloatRect PaperFullLocation(QSize Fit, QSize Paper, const TFloatRect &Stored)
-{
-    if (!Stored.IsEmpty())
-        return Stored;
-    return ToFloat(AspectCoverRect(Bounds(Fit), Bounds(Paper)));
-}
-
-TFloatRect ImageFullLocation(QSize Fit, QSize Paper)
-{
-    return ToFloat(AspectFitRect(Bounds(Fit), Bounds(Paper)));
-}
-
-TFloatRect SheetLocation(QSize Sheet, QSize Paper, const TFloatRect &Stored)
-{
-    if (!Stored.IsEmpty())
-        return Stored;
-    return ToFloat(AspectCoverRect(Bounds(Sheet), Bounds(Paper)));
-}
-
-namespace {
 
 // The four push-back rules; each keeps the size of the old location.
 void NoGapAtTop(const TFloatRect &Old, TFloatRect &N)
@@ -143,6 +67,78 @@ void NoGapAtRight(const TFloatRect &Old, TFloatRect &N, float Wp)
 }
 
 } // namespace
+
+namespace TrimGeometry {
+
+TRect MovedToOrigin(const TRect &r)
+{
+    return {0, 0, r.Width(), r.Height()};
+}
+
+TFloatRect ToFloat(const TRect &r)
+{
+    return {float(r.Left), float(r.Top), float(r.Right), float(r.Bottom)};
+}
+
+TRect FitPhotoRect(QSize Photo, QSize View)
+{
+    const TRect box {0, 0, View.width() - PhotoFitMargin, View.height() - PhotoFitMargin};
+    return MovedToOrigin(AspectFitRect(Bounds(Photo), box));
+}
+
+TRect PaperRect(int SizeIndex, bool LandscapePhoto, QSize View)
+{
+    const TMinimumSize shape = GetMinimumSize(PrintSizeOf(SizeIndex), LandscapePhoto);
+    const TRect box {0, 0, View.width() - PaperFitMargin, View.height() - PaperFitMargin};
+    return MovedToOrigin(AspectFitRect({0, 0, shape.Width, shape.Height}, box));
+}
+
+TWalletSheet WalletSheet(QSize Photo)
+{
+    const bool landscape = IsLandscape(Photo.width(), Photo.height());
+    const TRect box = landscape ? TRect {0, 0, WalletBoxLong, WalletBoxShort}
+                                : TRect {0, 0, WalletBoxShort, WalletBoxLong};
+    TWalletSheet w;
+    w.Copy = SizeOf(AspectCoverRect(Bounds(Photo), box));
+    if (landscape) {
+        // One picture above the other.
+        w.Sheet = {w.Copy.width() + 2 * WalletSheetMargin, WalletSheetLong};
+        w.First = {WalletSheetMargin, 9};
+        w.Second = {WalletSheetMargin, WalletSecondOffset};
+    } else {
+        // Side by side; a square photo starts further left.
+        w.Sheet = {WalletSheetLong, w.Copy.height() + 2 * WalletSheetMargin};
+        w.First = {Photo.width() == Photo.height() ? 1 : 9, WalletSheetMargin};
+        w.Second = {WalletSecondOffset, WalletSheetMargin};
+    }
+    return w;
+}
+
+TRect WalletPaperRect(bool LandscapePhoto, QSize Sheet)
+{
+    const TRect shape = LandscapePhoto ? TRect {0, 0, WalletPaperShort, WalletPaperLong}
+                                       : TRect {0, 0, WalletPaperLong, WalletPaperShort};
+    return MovedToOrigin(AspectFitRect(shape, Bounds(Sheet)));
+}
+
+TFloatRect PaperFullLocation(QSize Fit, QSize Paper, const TFloatRect &Stored)
+{
+    if (!Stored.IsEmpty())
+        return Stored;
+    return ToFloat(AspectCoverRect(Bounds(Fit), Bounds(Paper)));
+}
+
+TFloatRect ImageFullLocation(QSize Fit, QSize Paper)
+{
+    return ToFloat(AspectFitRect(Bounds(Fit), Bounds(Paper)));
+}
+
+TFloatRect SheetLocation(QSize Sheet, QSize Paper, const TFloatRect &Stored)
+{
+    if (!Stored.IsEmpty())
+        return Stored;
+    return ToFloat(AspectCoverRect(Bounds(Sheet), Bounds(Paper)));
+}
 
 void ConstrainPhotoMove(const TFloatRect &Old, TFloatRect &Proposed, QSize Paper)
 {

@@ -43,9 +43,9 @@ TRect PaperRect(int SizeIndex, bool LandscapePhoto, QSize View = {ViewWidth, Vie
 // The wallet sheet: two copies of the photo, each covering one wallet picture box.
 struct TWalletSheet
 {
-    QSize Copy;      // one copy of the photo
-    QSize Sheet;     // the whole sheet
-    QPoint First;    // where the copies are drawn on the sheet
+    QSize Copy; // one copy of the photo
+    QSize Sheet; // the whole sheet
+    QPoint First; // where the copies are drawn on the sheet
     QPoint Second;
 };
 TWalletSheet WalletSheet(QSize Photo);
@@ -76,7 +76,7 @@ struct TFrame
 {
     QSize Size;
     TFloatRect Location;
-    bool Band = false;      // the six white frames inside the outline
+    bool Band = false; // the six white frames inside the outline
     bool WalletMasks = false;
 };
 TFrame FrameFor(int SizeIndex, bool Bordered, QSize Paper);

@@ -150,7 +150,7 @@ void TTrimImageView::mouseMoveEvent(QMouseEvent *event)
         const QPointF d = event->position() - m_dragStart;
         const TFloatRect &old = m_dragStartLocation;
         const float dx = float(d.x()), dy = float(d.y());
-        TFloatRect proposed{old.Left + dx, old.Top + dy, old.Right + dx, old.Bottom + dy};
+        TFloatRect proposed {old.Left + dx, old.Top + dy, old.Right + dx, old.Bottom + dy};
         if (OnResizing)
             OnResizing(TDragState::dsMove, old, proposed);
         SetRubberBandLocation(proposed);

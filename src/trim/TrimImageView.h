@@ -16,8 +16,8 @@ struct TTrimLayer
     QImage Bitmap;
     TFloatRect Location;
     bool Visible = true;
-    bool Cropped = false;  // shown only over the paper
-    qreal Opacity = 1.0;   // master alpha / 255
+    bool Cropped = false; // shown only over the paper
+    qreal Opacity = 1.0; // master alpha / 255
 };
 
 enum class TDragState { dsMove };

@@ -2,8 +2,6 @@
 
 #include <QPainter>
 
-namespace TrimPictures {
-
 namespace {
 
 // A one-pixel frame along the edge of r (exclusive right and bottom).
@@ -31,6 +29,8 @@ constexpr QRgb White = 0xFFFFFFFF;
 constexpr QRgb Black = 0xFF000000;
 
 } // namespace
+
+namespace TrimPictures {
 
 QImage ScaledPhoto(const QImage &Photo, QSize Size)
 {

@@ -36,7 +36,7 @@ QSize DecodeSize(QSize Stored, std::initializer_list<QSize> Pictures)
         f = std::max({f, double(p.width()) / Stored.width(), double(p.height()) / Stored.height()});
     f = std::min(f, 1.0);
     return {std::max(1, int(std::ceil(Stored.width() * f - 1e-6))),
-            std::max(1, int(std::ceil(Stored.height() * f - 1e-6)))};
+        std::max(1, int(std::ceil(Stored.height() * f - 1e-6)))};
 }
 
 // The reader's own account of why a photo gives no picture.
@@ -301,8 +301,8 @@ void TfrmTrimming::LayoutGroupClick()
     ApplyLayoutChoice();
 }
 
-void TfrmTrimming::RBResizing(TDragState DragState, const TFloatRect &OldLocation,
-                              TFloatRect &NewLocation)
+void TfrmTrimming::RBResizing(
+    TDragState DragState, const TFloatRect &OldLocation, TFloatRect &NewLocation)
 {
     const int item = LayoutItemIndex();
     const int s = SizeItemIndex();

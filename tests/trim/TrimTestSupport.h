@@ -2,8 +2,8 @@
 
 #include "util/Geometry.h"
 
-#include <QString>
 #include <QMetaType>
+#include <QString>
 #include <QTest>
 
 Q_DECLARE_METATYPE(TRect)
@@ -11,17 +11,17 @@ Q_DECLARE_METATYPE(TFloatRect)
 
 namespace QTest {
 
-template<>
-inline char *toString(const TRect &r)
+template<> inline char *toString(const TRect &r)
 {
-    return qstrdup(QString::asprintf("(%d, %d, %d, %d)", r.Left, r.Top, r.Right, r.Bottom).toUtf8());
+    return qstrdup(
+        QString::asprintf("(%d, %d, %d, %d)", r.Left, r.Top, r.Right, r.Bottom).toUtf8());
 }
 
-template<>
-inline char *toString(const TFloatRect &r)
+template<> inline char *toString(const TFloatRect &r)
 {
-    return qstrdup(QString::asprintf("(%g, %g, %g, %g)", double(r.Left), double(r.Top),
-                                        double(r.Right), double(r.Bottom)).toUtf8());
+    return qstrdup(QString::asprintf(
+        "(%g, %g, %g, %g)", double(r.Left), double(r.Top), double(r.Right), double(r.Bottom))
+                       .toUtf8());
 }
 
 } // namespace QTest
