@@ -219,6 +219,13 @@ void TestTrimmingWindow::dragWithMouse()
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
+    // Over the photo the mouse shows the hand; outside it, the ordinary pointer.
+    TTrimImageView *view = w.ImageView();
+    QTest::mouseMove(view, {204, 200});
+    QCOMPARE(view->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseMove(view, {3, 3});
+    QCOMPARE(view->cursor().shape(), Qt::ArrowCursor);
+
     Drag(w, {0, -30});
     const TOrder &wo = *w.WorkingOrder();
     QCOMPARE(w.PhotoLayer().Location, (TFloatRect {0, -30, 358, 237}));
