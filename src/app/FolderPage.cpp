@@ -1,0 +1,234 @@
+#include "app/FolderPage.h"
+
+#include "app/FolderTree.h"
+#include "app/KestrunApplication.h"
+#include "app/PhotoGrid.h"
+#include "app/PhotoListing.h"
+#include "cart/uOrderBrowser.h"
+#include "model/uBrimvaleOrders.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QStatusBar>
+
+namespace {
+
+// A message box with an empty title, no icon and one OK button.
+void PlainMessage(QWidget *Parent, const QString &Text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QString(), Text, QMessageBox::Ok, Parent);
+    box.exec();
+}
+
+QStringList LocalFiles(const QMimeData *Data)
+{
+    QStringList paths;
+    if (Data && Data->hasUrls())
+        for (const QUrl &url : Data->urls())
+            if (url.isLocalFile())
+                paths.append(url.toLocalFile());
+    return paths;
+}
+
+} // namespace
+
+TFolderPage::TFolderPage(QWidget *TreePanel, QWidget *GridPanel, FolderPageHost Host,
+                         QObject *Parent)
+    : QObject(Parent)
+    , m_host(std::move(Host))
+    , m_tree(new FolderTree(TreePanel))
+    , m_grid(new PhotoGrid(GridPanel))
+    , m_status(new QStatusBar(GridPanel))
+    , m_statusPanel(new QLabel(m_status))
+{
+    TreePanel->layout()->addWidget(m_tree);
+    GridPanel->layout()->addWidget(m_grid);
+    GridPanel->layout()->addWidget(m_status);
+
+    m_status->setObjectName(QStringLiteral("sbList"));
+    m_status->setAccessibleName(QStringLiteral("선택 상태"));
+    m_status->setFixedHeight(24);
+    m_status->setSizeGripEnabled(false);
+    // The only panel: 200 wide at least, its text may run to the right edge.
+    m_statusPanel->setObjectName(QStringLiteral("sbListPanel"));
+    m_statusPanel->setAccessibleName(QStringLiteral("선택한 사진 수"));
+    m_statusPanel->setMinimumWidth(200);
+    m_status->addWidget(m_statusPanel, 1);
+
+    connect(m_tree, &FolderTree::FolderChange, this,
+            [this](const QModelIndex &Node) { RunHandler([&] { tvFolderChange(Node); }); });
+    connect(m_grid, &PhotoGrid::ImageSelect, this, &TFolderPage::ivListImageSelect);
+    connect(m_grid, &PhotoGrid::ImageDeselect, this, &TFolderPage::ivListImageDeselect);
+    connect(m_grid, &PhotoGrid::Progress, this, &TFolderPage::ivListProgress);
+    connect(m_grid, &PhotoGrid::FilesDropped, this,
+            [this](const QStringList &Paths) { RunHandler([&] { AddPhotoFiles(Paths); }); });
+
+    if (m_host.CartPage) {
+        m_host.CartPage->setAcceptDrops(true);
+        m_host.CartPage->installEventFilter(this);
+    }
+}
+
+QString TFolderPage::StatusText() const
+{
+    return m_statusPanel->text();
+}
+
+void TFolderPage::tvFolderChange(const QModelIndex &Node)
+{
+    if (!Node.isValid())
+        return;
+    ShowFolder(m_tree->FolderPath(Node));
+}
+
+void TFolderPage::ShowFolder(const QString &Path)
+{
+    m_grid->Clear();
+    // A folder that cannot be listed gives an empty grid, without a message.
+    m_grid->SetPhotos(ListFolderPhotos(Path));
+    m_grid->DeselectAll();
+    writeStatus(0);
+}
+
+void TFolderPage::writeStatus(int Selected)
+{
+    m_statusPanel->setText(QStringLiteral("Choice:") + QString::number(Selected)
+                           + QStringLiteral("장/Total:") + QString::number(m_grid->ImageCount())
+                           + QStringLiteral("장(※같은 이름의 사진은 중복 신청 되지 않습니다)"));
+}
+
+void TFolderPage::ivListImageSelect(int)
+{
+    writeStatus(m_grid->SelectedImagesCount());
+}
+
+void TFolderPage::ivListImageDeselect(int)
+{
+    // The grid raises this once the photo no longer counts as selected.
+    writeStatus(m_grid->SelectedImagesCount());
+}
+
+void TFolderPage::ivListProgress(int Percentage)
+{
+    if (!m_host.ggProgress)
+        return;
+    m_host.ggProgress->setMaximum(100);
+    m_host.ggProgress->setValue(Percentage);
+}
+
+void TFolderPage::btnSelectAllClick()
+{
+    m_grid->SelectAll();
+    writeStatus(m_grid->SelectedImagesCount());
+}
+
+void TFolderPage::btnDeselecteAllClick()
+{
+    m_grid->DeselectAll();
+    writeStatus(0);
+}
+
+bool TFolderPage::IsInOrderList(const QString &Path) const
+{
+    TOrderBrowser *browser = m_host.OrderBrowser ? m_host.OrderBrowser() : nullptr;
+    return browser && browser->ContainsFileName(Path);
+}
+
+void TFolderPage::btnAddToListClick()
+{
+    if (m_grid->SelectedImagesCount() == 0) {
+        PlainMessage(m_grid->window(), QStringLiteral("선택된 사진이 없습니다."));
+        return;
+    }
+    if (m_host.ShowWaitPanel)
+        m_host.ShowWaitPanel();
+    AddSelectedPhotos();
+    finishAdding();
+}
+
+void TFolderPage::AddSelectedPhotos()
+{
+    QStringList paths;
+    paths.reserve(m_grid->SelectedImagesCount());
+    for (int k = 0; k < m_grid->SelectedImagesCount(); ++k)
+        paths.append(m_grid->ImageFileName(m_grid->SelectedImage(k)));
+    addOrders(paths);
+    m_grid->DeselectAll();
+    writeStatus(0);
+}
+
+int TFolderPage::addOrders(const QStringList &Paths)
+{
+    TOrderBrowser *browser = m_host.OrderBrowser ? m_host.OrderBrowser() : nullptr;
+    if (!browser)
+        return 0;
+    QProgressBar *gauge = m_host.ggProgress;
+    if (gauge) {
+        gauge->setMaximum(int(Paths.size()));
+        gauge->setValue(0);
+    }
+    int added = 0;
+    for (int k = 0; k < Paths.size(); ++k) {
+        const QString &path = Paths[k];
+        if (browser->ContainsFileName(path))
+            continue; // a photo is listed once; its place and settings stay
+        browser->AddOrder(TOrder::Create(path));
+        ++added;
+        if (gauge)
+            gauge->setValue(k + 1);
+    }
+    return added;
+}
+
+void TFolderPage::finishAdding()
+{
+    if (m_host.ShowCartPage)
+        m_host.ShowCartPage();
+    if (TOrderBrowser *browser = m_host.OrderBrowser ? m_host.OrderBrowser() : nullptr)
+        browser->RefreshView();
+    if (m_host.HideWaitPanel)
+        m_host.HideWaitPanel();
+}
+
+void TFolderPage::AddPhotoFiles(const QStringList &Paths)
+{
+    const QStringList photos = OfferedPhotoFiles(Paths);
+    if (photos.isEmpty())
+        return;
+    if (m_host.ShowWaitPanel)
+        m_host.ShowWaitPanel();
+    addOrders(photos);
+    finishAdding();
+}
+
+bool TFolderPage::eventFilter(QObject *Watched, QEvent *Event)
+{
+    if (Watched == m_host.CartPage) {
+        switch (Event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto *drag = static_cast<QDragMoveEvent *>(Event);
+            if (OfferedPhotoFiles(LocalFiles(drag->mimeData())).isEmpty())
+                drag->ignore();
+            else
+                drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto *drop = static_cast<QDropEvent *>(Event);
+            const QStringList paths = LocalFiles(drop->mimeData());
+            drop->acceptProposedAction();
+            RunHandler([&] { AddPhotoFiles(paths); });
+            return true;
+        }
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(Watched, Event);
+}
