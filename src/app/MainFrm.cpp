@@ -3,10 +3,12 @@
 
 #include "app/AppFonts.h"
 #include "app/CommandLine.h"
+#include "app/FolderPage.h"
 #include "app/Icons.h"
 #include "app/KestrunApplication.h"
 #include "app/LoginFrm.h"
 #include "app/ModalResult.h"
+#include "cart/uOrderBrowser.h"
 #include "notices/NoticeWindows.h"
 #include "notices/WebView.h"
 #include "notices/uAutoBJFrm.h"
@@ -61,6 +63,18 @@ TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     ui->FolderSplitter->setSizes({185, OuterWidth - 185});
     ui->FolderSplitter->setStretchFactor(1, 1);
 
+    FolderPageHost folderHost;
+    folderHost.ShowWaitPanel = [this] { ShowWaitPanel(); };
+    folderHost.HideWaitPanel = [this] { HideWaitPanel(); };
+    folderHost.ShowCartPage = [this] { ui->pcMain->setCurrentIndex(CartPageIndex); };
+    folderHost.OrderBrowser = [this] {
+        return ui->OrderBrowserPanel->findChild<TOrderBrowser *>();
+    };
+    folderHost.ggProgress = ui->ggProgress;
+    folderHost.CartPage = ui->CartPage;
+    m_folderPage = new TFolderPage(ui->FolderTreePanel, ui->FolderGridPanel,
+                                   std::move(folderHost), this);
+
     ui->WaitImage->setPixmap(WaitIcon().pixmap(32, 32));
     ui->WaitPanel->raise();
 
@@ -91,7 +105,7 @@ void TfrmMain::FormCreate(const QStringList &Arguments)
     if (UserID.isEmpty())
         return; // nobody identified: the program ends without using this window
 
-    // The photo grid of the folder page is configured here once that page is built.
+    // The photo grid configures itself as it is built: clicks toggle, thumbnails read ahead.
     ui->wbBanner->Navigate(
         ServiceConfig::WebAddress(QStringLiteral("/clients/brimvale_1.2A_top.html")));
     ui->pcMain->setCurrentIndex(FolderPageIndex);
@@ -138,11 +152,22 @@ void TfrmMain::btnFolderViewClick()
     ui->pcMain->setCurrentIndex(FolderPageIndex);
 }
 
-// The handlers below belong to the folder page and the cart page; their work arrives with the
-// pages' contents (folder tree and photo grid, batch panel and order browser).
-void TfrmMain::btnSelectAllClick() { }
-void TfrmMain::btnDeselecteAllClick() { }
-void TfrmMain::btnAddToListClick() { }
+void TfrmMain::btnSelectAllClick()
+{
+    m_folderPage->btnSelectAllClick();
+}
+
+void TfrmMain::btnDeselecteAllClick()
+{
+    m_folderPage->btnDeselecteAllClick();
+}
+
+void TfrmMain::btnAddToListClick()
+{
+    m_folderPage->btnAddToListClick();
+}
+
+// The handlers below belong to the cart page; their work arrives with its batch panel.
 void TfrmMain::btnInitializeClick() { }
 void TfrmMain::btnClearClick() { }
 void TfrmMain::btnUploadClick() { }

@@ -12,6 +12,7 @@ class QLabel;
 class QProgressBar;
 class QTabWidget;
 class QToolButton;
+class TFolderPage;
 class WebView;
 
 // The main window: the banner across the top and the page control with the folder page
@@ -69,6 +70,8 @@ public:
     QProgressBar *ggProgress() const;
     QLabel *sLabel2() const;
     QToolButton *ToolButton(const QString &Name) const;
+    // The folder tree, the photo grid and their commands.
+    TFolderPage *Folders() const { return m_folderPage; }
 
 protected:
     void showEvent(QShowEvent *Event) override;
@@ -79,6 +82,7 @@ private:
     void placeOnScreen();
 
     Ui::TfrmMain *ui;
+    TFolderPage *m_folderPage = nullptr;
     bool m_waitCursor = false;
     bool m_placed = false;
 };
