@@ -27,6 +27,7 @@ public:
 
     void Lock() const { m_lock.lock(); }
     void Unlock() const { m_lock.unlock(); }
+    bool TryLock(int TimeoutMs = 0) const { return m_lock.tryLock(TimeoutMs); }
 
     // These take the lock themselves (it is re-entrant, so they may also run inside Lock()).
     void SetSize(int Width, int Height);
