@@ -1,0 +1,428 @@
+#include "upload/UploadEngine.h"
+
+#include "model/LoadThumbThreadObj.h"
+#include "model/uBrimvaleOrders.h"
+#include "upload/HttpForm.h"
+#include "upload/UploadTexts.h"
+#include "util/Bitmap32.h"
+#include "util/Cp949.h"
+#include "util/FtpClient.h"
+#include "util/FtpDirectories.h"
+#include "util/HttpClientImpl.h"
+#include "util/JpegEncode.h"
+#include "util/UploadNames.h"
+
+#include <QFileInfo>
+#include <QThread>
+
+#include <exception>
+
+namespace {
+
+constexpr qint64 ReportIntervalMs = 50; // display updates of a running transfer at most this often
+
+// An upload that cannot go on, with the text to show.
+class UploadFailure : public std::runtime_error
+{
+public:
+    explicit UploadFailure(const QString &text) : std::runtime_error(text.toStdString()) {}
+};
+
+QString fullWidthPercent(QString text)
+{
+    text.replace(u'%', QChar(0xFF05));
+    return text;
+}
+
+} // namespace
+
+UploadEngine::UploadEngine(IUploadObserver &Observer, QObject *parent)
+    : QObject(parent)
+    , m_observer(Observer)
+{
+    m_clock.start();
+}
+
+UploadEngine::~UploadEngine()
+{
+    if (m_thread) {
+        RequestCancel();
+        m_observer.Release();
+        m_thread->wait();
+        delete m_thread;
+    }
+}
+
+void UploadEngine::Reset()
+{
+    FtpAvailable = true;
+    CancelRequest = false;
+    m_progress.AverageSpeed = 0.0f;
+    ReconnectCount = 0;
+}
+
+void UploadEngine::start()
+{
+    if (isRunning())
+        return;
+    delete m_thread;
+    m_thread = QThread::create([this] { RunUpload(); });
+    connect(m_thread, &QThread::finished, this, [this] { emit finished(Completed.load()); });
+    m_thread->start();
+}
+
+bool UploadEngine::isRunning() const
+{
+    return m_thread && m_thread->isRunning();
+}
+
+bool UploadEngine::wait(int Milliseconds)
+{
+    if (!m_thread)
+        return true;
+    return Milliseconds < 0 ? m_thread->wait() : m_thread->wait(QDeadlineTimer(Milliseconds));
+}
+
+QString UploadEngine::OrdersFolder(const QString &Stamp, const QString &UserID)
+{
+    return QStringLiteral("/images/orders/") + Stamp.left(8) + u'/' + UserID + u'/';
+}
+
+QString UploadEngine::ThumbsFolder(const QString &Stamp, const QString &UserID)
+{
+    return QStringLiteral("/images/thumbs/") + Stamp.left(8) + u'/' + UserID + u'/';
+}
+
+QString UploadEngine::CartInfoFileName(const QString &Stamp, const QString &UserID)
+{
+    return UserID + u'[' + Stamp + QStringLiteral("]CartInfo.txt");
+}
+
+QString UploadEngine::CartInfoPath(const QString &Stamp, const QString &UserID)
+{
+    // The orders folder ends with "/" already: the path holds "//" before the name, which the
+    // service has always received.
+    return OrdersFolder(Stamp, UserID) + u'/' + CartInfoFileName(Stamp, UserID);
+}
+
+QByteArray UploadEngine::BasketAddress(
+    const QString &WebUrl, const QString &Stamp, const QString &UserID)
+{
+    QString base = WebUrl;
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    // The values go in as they are, unencoded, as the basket page reads them.
+    return toCp949(base) + "/mymenu/Basket_Process_P.html?cartinfo="
+        + toCp949(CartInfoFileName(Stamp, UserID)) + "&dir=" + toCp949(Stamp.left(8))
+        + "&id=" + toCp949(UserID) + "&httpapp=2";
+}
+
+bool UploadEngine::RunUpload()
+{
+    bool ok = false;
+    try {
+        ok = runUpload();
+    } catch (const std::exception &e) {
+        // An error that ends the upload: not completed, the window can be closed.
+        ok = false;
+        if (m_ftp)
+            m_ftp->Disconnect();
+        m_observer.SetCancelEnabled(true);
+        m_observer.ShowError(QString::fromStdString(e.what()));
+    } catch (...) {
+        ok = false;
+        m_observer.SetCancelEnabled(true);
+        m_observer.ShowError(QStringLiteral("Unknown error"));
+    }
+    m_ftp.reset();
+    m_http.reset();
+    Completed = ok;
+    return ok;
+}
+
+bool UploadEngine::runUpload()
+{
+    QString cartInfo;
+    FtpAvailable = true;
+    m_observer.SetMessage(UploadTexts::Connecting);
+
+    m_http = std::make_unique<HttpClient>();
+    m_http->SetConnectTimeout(Settings.ConnectTimeout);
+    m_http->SetStallTimeout(Settings.HttpStallTimeout);
+    m_http->SetAccept("text/html, */*");
+    m_http->SetUserAgent("Mozilla/3.0 (compatible; Indy Library)");
+    m_http->SetCancelFlag(&CancelRequest);
+    m_http->impl()->Progress = [this](curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
+                                   curl_off_t ulNow) {
+        const bool upload = ulTotal > 0;
+        const std::int64_t total = upload ? ulTotal : dlTotal;
+        if (total != m_gaugeMax)
+            m_gaugeMax = total;
+        work(upload ? ulNow : dlNow);
+        return true;
+    };
+
+    const QString stamp = fetchStamp();
+    if (stamp.isEmpty() || CancelRequest)
+        return false;
+
+    FtpAvailable = connectFtp();
+    if (CancelRequest)
+        return false;
+
+    bool ok;
+    if (FtpAvailable) {
+        m_observer.SetCancelEnabled(true);
+        ok = SendByFtp(stamp, cartInfo);
+        m_ftp->Disconnect();
+    } else {
+        if (!m_observer.AskWebRoute(UploadTexts::WebRouteQuestion))
+            return false;
+        // The user was told that the web route cannot be cancelled.
+        m_observer.SetCancelEnabled(false);
+        ok = SendByHttp(stamp, cartInfo);
+    }
+
+    if (ok && !CancelRequest) {
+        ok = SendCartInfo(cartInfo, CartInfoPath(stamp, UserID));
+        if (ok) {
+            m_observer.SetMessage(UploadTexts::Done);
+            m_observer.OpenBrowser(BasketAddress(Settings.WebUrl, stamp, UserID));
+        }
+    } else {
+        ok = false;
+    }
+    m_observer.TotalGauge(m_totalMax, 0);
+    m_observer.FileGauge(m_gaugeMax, 0);
+    return ok;
+}
+
+QString UploadEngine::fetchStamp()
+{
+    QString base = Settings.WebUrl;
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    const QByteArray address = toCp949(base) + "/Brimvale/NowDateTime.html";
+    for (int attempt = 0; attempt < Settings.StampAttempts; ++attempt) {
+        if (attempt > 0) {
+            QElapsedTimer pause;
+            pause.start();
+            while (pause.elapsed() < Settings.StampPauseMs && !CancelRequest)
+                QThread::msleep(10);
+        }
+        if (CancelRequest)
+            return {};
+        workBegin(0);
+        const HttpResult answer = m_http->Get(address);
+        workEnd();
+        if (answer.Cancelled)
+            return {};
+        if (!answer.Ok())
+            throw HttpError(PostErrorText(*m_http, answer));
+        // The stamp is exactly 15 characters; anything else is a server hiccup.
+        if (answer.Body.size() == 15)
+            return QString::fromLatin1(answer.Body);
+    }
+    throw UploadFailure(UploadTexts::NoServerTime);
+}
+
+bool UploadEngine::connectFtp()
+{
+    m_ftp = std::make_unique<FtpClient>(
+        Settings.FtpUrl, ServiceConfig::FtpUser, ServiceConfig::FtpPassword);
+    m_ftp->SetConnectTimeout(Settings.ConnectTimeout);
+    m_ftp->SetStallTimeout(Settings.FtpStallTimeout);
+    m_ftp->SetCancelFlag(&CancelRequest);
+    FtpClient::Progress hooks;
+    hooks.Begin = [this](std::int64_t expected) { workBegin(expected); };
+    hooks.Work = [this](std::int64_t done) { work(done); };
+    hooks.End = [this] { workEnd(); };
+    m_ftp->SetProgress(std::move(hooks));
+    return m_ftp->Connect();
+}
+
+bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
+{
+    const int count = static_cast<int>(Orders.size());
+    m_totalMax = count;
+    m_totalDone = 0;
+    m_observer.TotalGauge(count, 0);
+    bool result = true;
+    const std::shared_ptr<Bitmap32> thumbnail = Bitmap32::Create();
+
+    const QString thumbsFolder = ThumbsFolder(Stamp, UserID);
+    const QString ordersFolder = OrdersFolder(Stamp, UserID);
+    CartInfo.clear();
+    MakeFtpDirectories(*m_ftp, thumbsFolder);
+    MakeFtpDirectories(*m_ftp, ordersFolder);
+
+    for (int i = 0; i < count; ++i) {
+        const TOrder &order = *OrderAt(i);
+        result = true;
+        m_observer.SetExceptionText(UploadTexts::Progress(i + 1, count));
+        if (!m_ftp->IsConnected())
+            Reconnect();
+        const QString uploadName = UploadName(Stamp, i, order.FileName);
+        m_observer.SetMessage(UploadTexts::Sending + CleanFileName(order.FileName));
+        if (CancelRequest) {
+            result = false;
+            break;
+        }
+        // A photo that cannot be read is a local fault: no reconnection can mend it.
+        if (!QFileInfo(order.FileName).isReadable() || !QFileInfo(order.FileName).isFile())
+            throw UploadFailure(QStringLiteral("Cannot open file \"%1\".").arg(order.FileName));
+
+        const QString remote = RemotePhotoPath(ordersFolder, uploadName);
+        if (!m_ftp->StoreFile(order.FileName, remote)) {
+            if (m_ftp->LastCancelled() || CancelRequest) {
+                result = false;
+                break;
+            }
+            const QString error = m_ftp->LastError();
+            if (!Reconnect()) {
+                result = false;
+                m_observer.ShowMessage(UploadTexts::FtpErrorPrefix + error);
+                break;
+            }
+            if (!m_ftp->StoreFile(order.FileName, remote)) {
+                if (m_ftp->LastCancelled() || CancelRequest) {
+                    result = false;
+                    break;
+                }
+                // The second failure of one photo ends the upload.
+                throw FtpError(m_ftp->LastError());
+            }
+        }
+
+        order.LoadThumbnail(thumbnail, true);
+        SendThumbnail(*thumbnail, RemoteThumbnailPath(thumbsFolder, uploadName));
+
+        CartInfo += uploadName + u':' + order.CartInfoLine();
+        m_totalDone = i + 1;
+        m_observer.TotalGauge(count, m_totalDone);
+    }
+    return result;
+}
+
+bool UploadEngine::Reconnect()
+{
+    m_observer.SetExceptionText(UploadTexts::Reconnecting);
+    ++ReconnectCount;
+    m_ftp->Disconnect();
+    m_ftp->Connect(); // a failure shows in the answer below
+    m_observer.SetExceptionText(UploadTexts::Reconnected(ReconnectCount));
+    return m_ftp->IsConnected();
+}
+
+bool UploadEngine::SendThumbnail(const Bitmap32 &Bitmap, const QString &RemotePath)
+{
+    QByteArray jpeg;
+    if (BitmapToJpeg(Bitmap, jpeg)) {
+        QString path = RemotePath;
+        path.replace(u' ', u'_');
+        m_ftp->StoreData(jpeg, path); // a missing thumbnail does not hold up the order
+    }
+    return true;
+}
+
+bool UploadEngine::SendByHttp(const QString &Stamp, QString &CartInfo)
+{
+    const int count = static_cast<int>(Orders.size());
+    m_totalMax = count;
+    m_totalDone = 0;
+    m_observer.TotalGauge(count, 0);
+    bool result = true;
+    const QString ordersFolder = OrdersFolder(Stamp, UserID);
+    QString base = Settings.UploadUrl;
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    const QByteArray address = toCp949(base) + "/upload_file2.php";
+
+    for (int i = 0; i < count; ++i) {
+        const TOrder &order = *OrderAt(i);
+        const QString uploadName = UploadName(Stamp, i, order.FileName);
+        m_observer.SetMessage(UploadTexts::Sending + CleanFileName(order.FileName));
+        const QList<FormPart> form{
+            FormPart::Text("dst_dir", toCp949(ordersFolder)),
+            FormPart::Text("dst_filename", toCp949(uploadName)),
+            FormPart::File("file", order.FileName, toCp949(order.FileName), "application/unknown"),
+        };
+        workBegin(QFileInfo(order.FileName).size());
+        const HttpResult answer = PostForm(*m_http, address, form);
+        workEnd();
+        if (answer.Cancelled) {
+            result = false;
+            break;
+        }
+        if (!answer.Ok()) {
+            m_observer.ShowMessage(UploadTexts::HttpErrorPrefix + PostErrorText(*m_http, answer));
+            result = false;
+            break;
+        }
+        CartInfo += uploadName + u':' + order.CartInfoLine();
+        m_totalDone = i + 1;
+        m_observer.TotalGauge(count, m_totalDone);
+        QThread::msleep(static_cast<unsigned long>(Settings.PhotoPauseMs));
+    }
+    return result;
+}
+
+bool UploadEngine::SendCartInfo(const QString &CartInfo, const QString &CartInfoPath)
+{
+    QString dir;
+    QString fileName;
+    SplitCartInfoPath(CartInfoPath, dir, fileName);
+    const QList<FormPart> form{
+        FormPart::Text("dir", toCp949(dir)),
+        FormPart::Text("filename", toCp949(fileName)),
+        FormPart::Text("contents", toCp949(fullWidthPercent(CartInfo))),
+        FormPart::Text("contents", toCp949(CartInfo)),
+    };
+    QString base = Settings.UploadUrl;
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    workBegin(0);
+    const HttpResult answer = PostForm(*m_http, toCp949(base) + "/upload_cartinfo.php", form);
+    workEnd();
+    if (answer.Cancelled)
+        return false;
+    if (!answer.Ok()) {
+        m_observer.ShowMessage(UploadTexts::HttpErrorPrefix + PostErrorText(*m_http, answer));
+        return false;
+    }
+    return true;
+}
+
+void UploadEngine::workBegin(std::int64_t Expected)
+{
+    const std::int64_t now = m_clock.elapsed();
+    m_progress.Begin(now);
+    TransferStartMs = now;
+    m_gaugeMax = Expected;
+    m_lastReportMs = now;
+    m_lastReportedDone = 0;
+    m_observer.FileGauge(Expected, 0);
+}
+
+void UploadEngine::work(std::int64_t Done)
+{
+    const std::int64_t now = m_clock.elapsed();
+    m_progress.Work(Done, now);
+    // The rule runs on every report; the display follows at a pace a window can take.
+    const bool finalReport = Done >= m_gaugeMax && Done != m_lastReportedDone;
+    if (now - m_lastReportMs < ReportIntervalMs && !finalReport)
+        return;
+    m_lastReportMs = now;
+    m_lastReportedDone = Done;
+    m_observer.FileGauge(m_gaugeMax, Done);
+    const QString speed = TransferProgress::FormatSpeed(m_progress.AverageSpeed);
+    if (speed != m_lastSpeedText) {
+        m_lastSpeedText = speed;
+        m_observer.SetSpeed(speed);
+    }
+}
+
+void UploadEngine::workEnd()
+{
+    m_observer.FileGauge(m_gaugeMax, 0);
+}

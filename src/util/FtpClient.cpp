@@ -1,0 +1,410 @@
+#include "util/FtpClient.h"
+
+#include "util/Cp949.h"
+#include "util/SocketProbe.h"
+
+#include <QFile>
+
+#include <curl/curl.h>
+
+#include <cstring>
+
+namespace {
+
+void ensureCurlGlobal()
+{
+    struct Global
+    {
+        Global() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+        ~Global() { curl_global_cleanup(); }
+    };
+    static Global global;
+}
+
+// Larger than libcurl's 64 KB default: fewer read calls and progress reports per photo.
+constexpr long UploadBufferSize = 512 * 1024;
+
+} // namespace
+
+struct FtpClient::Impl
+{
+    QByteArray Address;
+    QByteArray User;
+    QByteArray Password;
+    int ConnectTimeout = 15;
+    int StallTimeout = 120;
+    const std::atomic<bool> *CancelFlag = nullptr;
+    Progress Hooks;
+
+    CURL *Curl = nullptr;
+    bool Connected = false;
+
+    // Per call.
+    char ErrorBuffer[CURL_ERROR_SIZE] = {};
+    QByteArray LastReply; // the last reply line of the server, without CR LF
+    bool Cancelled = false;
+    bool Listing = false;
+    std::int64_t Reported = -1;
+    QList<QByteArray> *Names = nullptr;
+    QFile *SourceFile = nullptr;
+    const QByteArray *SourceData = nullptr;
+    qsizetype SourcePos = 0;
+
+    ~Impl() { close(); }
+
+    void close()
+    {
+        if (Curl)
+            curl_easy_cleanup(Curl); // QUIT on a live connection
+        Curl = nullptr;
+        Connected = false;
+    }
+
+    bool cancelRequested() const { return CancelFlag && CancelFlag->load(); }
+
+    // A URL for an absolute path: "%2F" makes libcurl treat the path as absolute.
+    QByteArray url(const QString &Path) const
+    {
+        QString rest = Path;
+        while (rest.startsWith(u'/'))
+            rest.remove(0, 1);
+        return Address + "/%2F" + UrlPath(rest);
+    }
+
+    void prepare(const QByteArray &Url, long FileMethod)
+    {
+        ensureCurlGlobal();
+        if (!Curl)
+            Curl = curl_easy_init();
+        else
+            curl_easy_reset(Curl); // the cached control connection stays
+        ErrorBuffer[0] = '\0';
+        LastReply.clear();
+        Cancelled = false;
+        Listing = false;
+        Reported = -1;
+        Names = nullptr;
+        SourceFile = nullptr;
+        SourceData = nullptr;
+        SourcePos = 0;
+        if (!Curl)
+            return;
+        curl_easy_setopt(Curl, CURLOPT_URL, Url.constData());
+        curl_easy_setopt(Curl, CURLOPT_USERNAME, User.constData());
+        curl_easy_setopt(Curl, CURLOPT_PASSWORD, Password.constData());
+        curl_easy_setopt(Curl, CURLOPT_ERRORBUFFER, ErrorBuffer);
+        curl_easy_setopt(Curl, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(Curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(ConnectTimeout));
+        curl_easy_setopt(Curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(Curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(StallTimeout));
+        curl_easy_setopt(Curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>(StallTimeout));
+        curl_easy_setopt(Curl, CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR_NONE));
+        curl_easy_setopt(Curl, CURLOPT_TRANSFERTEXT, 0L);
+        curl_easy_setopt(Curl, CURLOPT_FTP_FILEMETHOD, FileMethod);
+        curl_easy_setopt(Curl, CURLOPT_HEADERFUNCTION, &Impl::onReply);
+        curl_easy_setopt(Curl, CURLOPT_HEADERDATA, this);
+        curl_easy_setopt(Curl, CURLOPT_WRITEFUNCTION, &Impl::discard);
+        curl_easy_setopt(Curl, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(Curl, CURLOPT_XFERINFOFUNCTION, &Impl::onProgress);
+        curl_easy_setopt(Curl, CURLOPT_XFERINFODATA, this);
+    }
+
+    // Runs the prepared call; afterwards Connected says whether the control connection lives.
+    CURLcode perform(QString &Error, bool &WasCancelled)
+    {
+        CURLcode code = CURLE_FAILED_INIT;
+        if (Curl)
+            code = curl_easy_perform(Curl);
+        WasCancelled = Cancelled;
+        if (code != CURLE_OK) {
+            if (Cancelled)
+                Error = QStringLiteral("Operation aborted");
+            else if (LastReply.size() >= 3 && LastReply.at(0) >= '4' && LastReply.at(0) <= '5')
+                Error = fromCp949(LastReply);
+            else if (ErrorBuffer[0])
+                Error = QString::fromLocal8Bit(ErrorBuffer);
+            else
+                Error = QString::fromLatin1(curl_easy_strerror(code));
+        } else {
+            Error.clear();
+        }
+        curl_socket_t socket = CURL_SOCKET_BAD;
+        if (Curl)
+            curl_easy_getinfo(Curl, CURLINFO_ACTIVESOCKET, &socket);
+        if (socket == CURL_SOCKET_BAD)
+            Connected = false;
+        return code;
+    }
+
+    static std::size_t onReply(char *data, std::size_t size, std::size_t count, void *self)
+    {
+        const std::size_t length = size * count;
+        auto *impl = static_cast<Impl *>(self);
+        QByteArray line(data, static_cast<qsizetype>(length));
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        // "123-" lines continue a reply; the last line of a reply carries "123 ".
+        if (line.size() >= 4 && line.at(3) == ' ')
+            impl->LastReply = line;
+        return length;
+    }
+
+    static std::size_t discard(char *, std::size_t size, std::size_t count, void *)
+    {
+        return size * count;
+    }
+
+    static int onProgress(void *self, curl_off_t, curl_off_t dlNow, curl_off_t, curl_off_t ulNow)
+    {
+        auto *impl = static_cast<Impl *>(self);
+        if (impl->cancelRequested()) {
+            impl->Cancelled = true;
+            return 1;
+        }
+        const std::int64_t done = impl->Listing ? dlNow : ulNow;
+        if (done != impl->Reported && impl->Hooks.Work) {
+            impl->Reported = done;
+            try {
+                impl->Hooks.Work(done);
+            } catch (...) {
+                return 1; // nothing may cross libcurl
+            }
+        }
+        return impl->cancelRequested() ? (impl->Cancelled = true, 1) : 0;
+    }
+
+    static std::size_t read(char *buffer, std::size_t size, std::size_t count, void *self)
+    {
+        auto *impl = static_cast<Impl *>(self);
+        const qint64 wanted = static_cast<qint64>(size * count);
+        if (impl->SourceFile) {
+            const qint64 got = impl->SourceFile->read(buffer, wanted);
+            return got < 0 ? CURL_READFUNC_ABORT : static_cast<std::size_t>(got);
+        }
+        const qint64 left = impl->SourceData->size() - impl->SourcePos;
+        const qint64 n = qMin(left, wanted);
+        std::memcpy(buffer, impl->SourceData->constData() + impl->SourcePos, static_cast<size_t>(n));
+        impl->SourcePos += n;
+        return static_cast<std::size_t>(n);
+    }
+
+    static long onEntry(const void *info, void *self, int)
+    {
+        auto *impl = static_cast<Impl *>(self);
+        const auto *entry = static_cast<const curl_fileinfo *>(info);
+        if (impl->Names && entry->filename)
+            impl->Names->append(QByteArray(entry->filename));
+        return CURL_CHUNK_BGN_FUNC_SKIP;
+    }
+
+    void begin(std::int64_t Expected)
+    {
+        if (Hooks.Begin)
+            Hooks.Begin(Expected);
+    }
+
+    void end()
+    {
+        if (Hooks.End)
+            Hooks.End();
+    }
+};
+
+FtpClient::FtpClient(const QString &Address, const QByteArray &User, const QByteArray &Password)
+    : d(std::make_unique<Impl>())
+{
+    QString base = Address;
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    d->Address = base.toUtf8();
+    d->User = User;
+    d->Password = Password;
+}
+
+FtpClient::~FtpClient() = default;
+
+void FtpClient::SetConnectTimeout(int Seconds)
+{
+    d->ConnectTimeout = Seconds;
+}
+
+void FtpClient::SetStallTimeout(int Seconds)
+{
+    d->StallTimeout = Seconds;
+}
+
+void FtpClient::SetCancelFlag(const std::atomic<bool> *Flag)
+{
+    d->CancelFlag = Flag;
+}
+
+void FtpClient::SetProgress(Progress Hooks)
+{
+    d->Hooks = std::move(Hooks);
+}
+
+bool FtpClient::Connect()
+{
+    // Always a fresh control connection, even when libcurl still caches one.
+    d->close();
+    m_lastCancelled = false;
+    if (d->cancelRequested()) {
+        m_lastError = QStringLiteral("Operation aborted");
+        m_lastCancelled = true;
+        return false;
+    }
+    d->prepare(d->Address + "/", CURLFTPMETHOD_NOCWD);
+    curl_easy_setopt(d->Curl, CURLOPT_NOBODY, 1L);
+    d->Connected = true;
+    const CURLcode code = d->perform(m_lastError, m_lastCancelled);
+    if (code != CURLE_OK)
+        d->close();
+    return d->Connected;
+}
+
+void FtpClient::Disconnect()
+{
+    d->close();
+}
+
+bool FtpClient::IsConnected()
+{
+    if (!d->Connected || !d->Curl)
+        return false;
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    curl_easy_getinfo(d->Curl, CURLINFO_ACTIVESOCKET, &socket);
+    if (socket == CURL_SOCKET_BAD || SocketLooksClosed(static_cast<std::intptr_t>(socket)))
+        d->Connected = false;
+    return d->Connected;
+}
+
+namespace {
+
+bool refuseCancelled(const FtpClient::Impl &impl, QString &error, bool &cancelled)
+{
+    if (!impl.CancelFlag || !impl.CancelFlag->load())
+        return false;
+    error = QStringLiteral("Operation aborted");
+    cancelled = true;
+    return true;
+}
+
+} // namespace
+
+bool FtpClient::List(const QString &Folder, QList<QByteArray> &Names)
+{
+    Names.clear();
+    m_lastCancelled = false;
+    if (refuseCancelled(*d, m_lastError, m_lastCancelled))
+        return false;
+    QString folder = Folder;
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    // libcurl's wildcard mode lists the folder (LIST) and parses each entry, Unix and Windows
+    // listing styles alike; every entry is skipped instead of downloaded.
+    d->prepare(d->url(folder) + "*", CURLFTPMETHOD_SINGLECWD);
+    curl_easy_setopt(d->Curl, CURLOPT_WILDCARDMATCH, 1L);
+    curl_easy_setopt(d->Curl, CURLOPT_CHUNK_BGN_FUNCTION, &Impl::onEntry);
+    curl_easy_setopt(d->Curl, CURLOPT_CHUNK_DATA, d.get());
+    d->Names = &Names;
+    d->Listing = true;
+    d->begin(0);
+    const CURLcode code = d->perform(m_lastError, m_lastCancelled);
+    d->end();
+    d->Names = nullptr;
+    // An empty folder matches nothing, which libcurl reports as "remote file not found".
+    if (code == CURLE_REMOTE_FILE_NOT_FOUND && !m_lastCancelled) {
+        m_lastError.clear();
+        return true;
+    }
+    return code == CURLE_OK;
+}
+
+bool FtpClient::MakeDir(const QString &Path)
+{
+    m_lastCancelled = false;
+    if (refuseCancelled(*d, m_lastError, m_lastCancelled))
+        return false;
+    d->prepare(d->Address + "/", CURLFTPMETHOD_NOCWD);
+    curl_slist *commands = curl_slist_append(nullptr, ("MKD " + toCp949(Path)).constData());
+    curl_easy_setopt(d->Curl, CURLOPT_QUOTE, commands);
+    curl_easy_setopt(d->Curl, CURLOPT_NOBODY, 1L);
+    const CURLcode code = d->perform(m_lastError, m_lastCancelled);
+    curl_easy_setopt(d->Curl, CURLOPT_QUOTE, nullptr);
+    curl_slist_free_all(commands);
+    return code == CURLE_OK;
+}
+
+bool FtpClient::ChangeDir(const QString &Folder)
+{
+    m_lastCancelled = false;
+    if (refuseCancelled(*d, m_lastError, m_lastCancelled))
+        return false;
+    QString folder = Folder;
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    d->prepare(d->url(folder), CURLFTPMETHOD_SINGLECWD);
+    curl_easy_setopt(d->Curl, CURLOPT_NOBODY, 1L);
+    return d->perform(m_lastError, m_lastCancelled) == CURLE_OK;
+}
+
+bool FtpClient::StoreFile(const QString &LocalPath, const QString &RemotePath)
+{
+    m_lastCancelled = false;
+    if (refuseCancelled(*d, m_lastError, m_lastCancelled))
+        return false;
+    QFile file(LocalPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_lastError = file.errorString();
+        return false;
+    }
+    d->prepare(d->url(RemotePath), CURLFTPMETHOD_NOCWD);
+    d->SourceFile = &file;
+    curl_easy_setopt(d->Curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(d->Curl, CURLOPT_UPLOAD_BUFFERSIZE, UploadBufferSize);
+    curl_easy_setopt(d->Curl, CURLOPT_READFUNCTION, &Impl::read);
+    curl_easy_setopt(d->Curl, CURLOPT_READDATA, d.get());
+    curl_easy_setopt(d->Curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(file.size()));
+    d->begin(file.size());
+    const CURLcode code = d->perform(m_lastError, m_lastCancelled);
+    d->end();
+    d->SourceFile = nullptr;
+    return code == CURLE_OK;
+}
+
+bool FtpClient::StoreData(const QByteArray &Data, const QString &RemotePath)
+{
+    m_lastCancelled = false;
+    if (refuseCancelled(*d, m_lastError, m_lastCancelled))
+        return false;
+    d->prepare(d->url(RemotePath), CURLFTPMETHOD_NOCWD);
+    d->SourceData = &Data;
+    curl_easy_setopt(d->Curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(d->Curl, CURLOPT_READFUNCTION, &Impl::read);
+    curl_easy_setopt(d->Curl, CURLOPT_READDATA, d.get());
+    curl_easy_setopt(d->Curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(Data.size()));
+    d->begin(Data.size());
+    const CURLcode code = d->perform(m_lastError, m_lastCancelled);
+    d->end();
+    d->SourceData = nullptr;
+    return code == CURLE_OK;
+}
+
+QByteArray FtpClient::UrlPath(const QString &Path)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    const QByteArray raw = toCp949(Path);
+    QByteArray out;
+    out.reserve(raw.size() + 16);
+    for (const char c : raw) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= 0x20 || b == 0x7F || c == '%' || c == '?' || c == '#' || c == ';') {
+            out += '%';
+            out += hex[b >> 4];
+            out += hex[b & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
