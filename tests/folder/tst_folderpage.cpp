@@ -38,6 +38,18 @@ private:
     QString m_folder25;
     std::unique_ptr<TfrmMain> m_main;
 
+    struct OfferedFolder
+    {
+        QString Tag;
+        QStringList Files, Shown;
+    };
+    static QList<OfferedFolder> OfferedFolders()
+    {
+        return {{"jpeg-only", {"a.jpg", "b.JPEG", "c.png", "d.bmp", "e.tif", ".f.jpg"},
+                 {"a.jpg", "b.JPEG"}},
+                {"raw-and-metafile", {"x.cr2", "x.wmf"}, {"x.cr2", "x.wmf"}}};
+    }
+
     TFolderPage *page() const { return m_main->Folders(); }
     PhotoGrid *grid() const { return page()->ivList(); }
 
@@ -86,8 +98,16 @@ private slots:
         // No print service: the banner fails quietly, the pages work without it.
         qputenv("KESTRUN_WEB_URL", "http://127.0.0.1:9");
         qputenv("KESTRUN_CONFIG", m_dir.filePath("Kestrun.cfg").toUtf8());
+        // Every folder exists before the tree first lists their parent.
         m_folder25 = m_dir.filePath("trip");
         QCOMPARE(MakePhotos(m_folder25, 25).size(), 25);
+        MakePhotos(m_dir.filePath("other"), 2, Qt::blue);
+        MakePhotos(m_dir.filePath("other2"), 4);
+        for (const auto &[tag, files, shown] : OfferedFolders()) {
+            QDir().mkpath(m_dir.filePath(tag));
+            for (const QString &name : files)
+                QVERIFY(WriteFile(m_dir.filePath(tag) + '/' + name, SolidPhoto(Qt::gray)));
+        }
 
         m_main = std::make_unique<TfrmMain>(QStringList{"KestrunBrimvale", "guest"});
         if (!browser()) {
@@ -105,24 +125,15 @@ private slots:
 
     void offeredPhotosOfAFolder_data()
     {
-        QTest::addColumn<QStringList>("files");
         QTest::addColumn<QStringList>("shown");
-        QTest::newRow("JPEG only") << QStringList{"a.jpg", "b.JPEG", "c.png", "d.bmp", "e.tif",
-                                                  ".f.jpg"}
-                                   << QStringList{"a.jpg", "b.JPEG"};
-        QTest::newRow("raw and metafile") << QStringList{"x.cr2", "x.wmf"}
-                                          << QStringList{"x.cr2", "x.wmf"};
+        for (const auto &[tag, files, shown] : OfferedFolders())
+            QTest::newRow(qPrintable(tag)) << shown;
     }
 
     void offeredPhotosOfAFolder()
     {
-        QFETCH(QStringList, files);
         QFETCH(QStringList, shown);
-        const QString folder = m_dir.filePath(QTest::currentDataTag());
-        QDir().mkpath(folder);
-        for (const QString &name : files)
-            QVERIFY(WriteFile(folder + '/' + name, SolidPhoto(Qt::gray)));
-        openFolder(folder);
+        openFolder(m_dir.filePath(QTest::currentDataTag()));
         QStringList captions;
         for (int i = 0; i < grid()->ImageCount(); ++i)
             captions.append(grid()->model()->index(i, 0).data().toString());
@@ -234,7 +245,6 @@ private slots:
     void sameNameInTwoFolders()
     {
         const QString other = m_dir.filePath("other");
-        MakePhotos(other, 2, Qt::blue);
         openFolder(m_folder25);
         click(int(grid()->model()->match(grid()->model()->index(0, 0), Qt::DisplayRole,
                                          "IMG_0001.jpg").value(0).row()));
@@ -249,7 +259,6 @@ private slots:
     void folderChangeDropsTheSelection()
     {
         const QString other = m_dir.filePath("other2");
-        MakePhotos(other, 4);
         openFolder(m_folder25);
         click(0);
         click(6);
