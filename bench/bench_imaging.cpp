@@ -1,0 +1,180 @@
+// Photo measuring and thumbnails, timed per file in plain loops, plus the photo set they run on.
+//   bench_imaging make-set DIR SMALL CAMERA   1024 x 768 and 6000 x 4000 JPEGs (half of the
+//                                             camera ones with a 160 x 107 EXIF thumbnail)
+//   bench_imaging measure ROUNDS FILE...      MeasureImage per file
+//   bench_imaging floor ROUNDS FILE...        bare libjpeg jpeg_read_header per file
+//   bench_imaging thumb FILE...               LoadThumbnail (Wait) per photo
+//   bench_imaging peak FILE                   one measure + thumbnail, then peak memory
+// Output: "key value" lines.
+#include "../tests/common/JpegFixtures.h"
+#include "model/LoadThumbThreadObj.h"
+#include "util/MeasureImage.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <chrono>
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+#include <jpeglib.h>
+#include <sys/resource.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double NsSince(Clock::time_point t0)
+{
+    return std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
+}
+
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+int MakeSet(const QString &dir, int small, int camera)
+{
+    QDir().mkpath(dir + "/small");
+    QDir().mkpath(dir + "/camera");
+    for (int i = 0; i < small; ++i) {
+        const QString path = QString("%1/small/p%2.jpg").arg(dir).arg(i, 4, 10, QChar('0'));
+        if (!QFile::exists(path))
+            WriteFile(path, fixtures::EncodeJpeg(fixtures::Textured(1024, 768, i + 1), 90));
+    }
+    for (int i = 0; i < camera; ++i) {
+        const bool exif = i % 2 == 0;
+        const QString path = QString("%1/camera/%2%3.jpg")
+                                 .arg(dir, exif ? "exif" : "plain")
+                                 .arg(i, 3, 10, QChar('0'));
+        if (QFile::exists(path))
+            continue;
+        const QImage photo = fixtures::Textured(6000, 4000, 1000 + i);
+        QByteArray jpeg = fixtures::EncodeJpeg(photo, 92);
+        if (exif)
+            jpeg = fixtures::WithExif(
+                jpeg, fixtures::EncodeJpeg(photo.scaled(160, 107, Qt::IgnoreAspectRatio,
+                                                        Qt::SmoothTransformation),
+                                           90));
+        WriteFile(path, jpeg);
+    }
+    WriteFile(dir + "/65500x65500-header.jpg",
+              fixtures::WithClaimedSize(fixtures::EncodeJpeg(fixtures::Solid(8, 8, Qt::gray)),
+                                        65500, 65500));
+    return 0;
+}
+
+int Measure(int rounds, const QStringList &files)
+{
+    qint64 sum = 0;
+    const auto t0 = Clock::now();
+    for (int r = 0; r < rounds; ++r)
+        for (const QString &f : files) {
+            const QSize s = MeasureImage(f);
+            sum += s.width() + s.height();
+        }
+    std::printf("measure_ns_per_file %.0f\nchecksum %lld\n", NsSince(t0) / (rounds * files.size()),
+                static_cast<long long>(sum));
+    return 0;
+}
+
+struct ErrorManager
+{
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+// Kept apart from the loop so that longjmp clobbers nothing the loop holds.
+long ReadHeaderSum(jpeg_decompress_struct &info, ErrorManager &err, FILE *fp)
+{
+    if (setjmp(err.jump) != 0)
+        return 0;
+    jpeg_stdio_src(&info, fp);
+    jpeg_read_header(&info, TRUE);
+    return long(info.image_width + info.image_height);
+}
+
+int Floor(int rounds, const QStringList &files)
+{
+    std::vector<QByteArray> names;
+    for (const QString &f : files)
+        names.push_back(QFile::encodeName(f));
+    jpeg_decompress_struct info;
+    ErrorManager err;
+    info.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = [](j_common_ptr c) {
+        std::longjmp(reinterpret_cast<ErrorManager *>(c->err)->jump, 1);
+    };
+    jpeg_create_decompress(&info);
+    qint64 sum = 0;
+    const auto t0 = Clock::now();
+    for (int r = 0; r < rounds; ++r)
+        for (const QByteArray &name : names) {
+            FILE *fp = std::fopen(name.constData(), "rb");
+            if (!fp)
+                continue;
+            sum += ReadHeaderSum(info, err, fp);
+            jpeg_abort_decompress(&info);
+            std::fclose(fp);
+        }
+    std::printf("floor_ns_per_file %.0f\nchecksum %lld\n", NsSince(t0) / (rounds * names.size()),
+                static_cast<long long>(sum));
+    jpeg_destroy_decompress(&info);
+    return 0;
+}
+
+int Thumb(const QStringList &files)
+{
+    auto bitmap = Bitmap32::Create();
+    const auto t0 = Clock::now();
+    for (const QString &f : files)
+        LoadThumbnail(bitmap, f, true);
+    std::printf("thumb_ns_per_photo %.0f\n", NsSince(t0) / files.size());
+    return 0;
+}
+
+int Peak(const QString &file)
+{
+    auto bitmap = Bitmap32::Create();
+    QSize size;
+    if (!file.isEmpty()) {
+        size = MeasureImage(file);
+        LoadThumbnail(bitmap, file, true);
+    }
+    const QImage image = bitmap->Snapshot();
+    bool white = image.size() == QSize(120, 105);
+    for (int y = 0; white && y < image.height(); ++y)
+        for (int x = 0; white && x < image.width(); ++x)
+            white = image.pixel(x, y) == 0xFFFFFFFF;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("measured %dx%d\nthumbnail_all_white %d\npeak_rss_mb %.1f\n", size.width(),
+                size.height(), white ? 1 : 0, usage.ru_maxrss / 1024.0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() >= 4 && args[0] == "make-set")
+        return MakeSet(args[1], args[2].toInt(), args[3].toInt());
+    if (args.size() >= 3 && args[0] == "measure")
+        return Measure(args[1].toInt(), args.mid(2));
+    if (args.size() >= 3 && args[0] == "floor")
+        return Floor(args[1].toInt(), args.mid(2));
+    if (args.size() >= 2 && args[0] == "thumb")
+        return Thumb(args.mid(1));
+    if (args.size() == 2 && args[0] == "peak")
+        return Peak(args[1]);
+    if (args.size() == 1 && args[0] == "peak-baseline")
+        return Peak(QString()); // the process with Qt loaded and nothing decoded
+    std::fprintf(stderr, "usage: see the head of bench_imaging.cpp\n");
+    return 2;
+}

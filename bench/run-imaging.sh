@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Photo measuring and thumbnails beside vipsheader, vipsthumbnail and ImageMagick, on the same
+# files, one core each, then the ratios against the targets.
+#   bench/run-imaging.sh [--small]     --small: 200 + 10 photos instead of 1000 + 50
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${KB_BUILD_DIR:-$top/build}
+bench="$build/bench/bench_imaging"
+set_opt="" dir="$top/bench/out/photos"
+if [ "${1:-}" = "--small" ]; then set_opt="--small" dir="$top/bench/out/photos-small"; fi
+
+KB_BUILD_DIR="$build" "$top/scripts/build" >/dev/null
+KB_BUILD_DIR="$build" "$top/bench/make-photo-set" $set_opt "$dir"
+
+export QT_QPA_PLATFORM=offscreen VIPS_CONCURRENCY=1 OMP_NUM_THREADS=1 MAGICK_THREAD_LIMIT=1
+one="taskset -c 0"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+small=("$dir"/small/*.jpg)
+exif=("$dir"/camera/exif*.jpg)
+plain=("$dir"/camera/plain*.jpg)
+all=("${small[@]}" "${exif[@]}" "${plain[@]}")
+bomb="$dir/65500x65500-header.jpg"
+cat "${all[@]}" >/dev/null # warm the page cache: every tool reads from memory
+
+now() { date +%s%N; }
+value() { sed -n "s/^$1 //p"; }
+# Nanoseconds per file of one command over N files.
+per_file() { local n=$1; shift; local t0; t0=$(now); "$@" >/dev/null 2>&1; echo $((($(now) - t0) / n)); }
+
+echo "photo set: ${#small[@]} of 1024 x 768, ${#exif[@]} + ${#plain[@]} of 6000 x 4000 (with / without EXIF thumbnail)"
+
+# Measuring.
+rounds=5
+ours_measure=$($one "$bench" measure $rounds "${all[@]}" | value measure_ns_per_file)
+floor=$($one "$bench" floor $rounds "${all[@]}" | value floor_ns_per_file)
+vipsheader_ns=$(per_file ${#all[@]} $one vipsheader "${all[@]}")
+
+# Thumbnails.
+ours_exif=$($one "$bench" thumb "${exif[@]}" | value thumb_ns_per_photo)
+ours_plain=$($one "$bench" thumb "${plain[@]}" | value thumb_ns_per_photo)
+small100=("${small[@]:0:100}")
+ours_small=$($one "$bench" thumb "${small100[@]}" | value thumb_ns_per_photo)
+vips_exif=$(per_file ${#exif[@]} $one vipsthumbnail -s 120x105 -o "$tmp/%s.jpg" "${exif[@]}")
+vips_plain=$(per_file ${#plain[@]} $one vipsthumbnail -s 120x105 -o "$tmp/%s.jpg" "${plain[@]}")
+vips_small=$(per_file ${#small100[@]} $one vipsthumbnail -s 120x105 -o "$tmp/%s.jpg" "${small100[@]}")
+im() { for f in "$@"; do convert "$f" -thumbnail 120x105 "$tmp/im.jpg"; done; }
+im_exif=$(per_file 3 $one bash -c "$(declare -f im); im \"\$@\"" _ "${exif[@]:0:3}")
+im_plain=$(per_file 3 $one bash -c "$(declare -f im); im \"\$@\"" _ "${plain[@]:0:3}")
+im_small=$(per_file 20 $one bash -c "$(declare -f im); im \"\$@\"" _ "${small[@]:0:20}")
+
+# Peak memory, each in a fresh process.
+base=$("$bench" peak-baseline | value peak_rss_mb)
+peak_plain=$("$bench" peak "${plain[0]}" | value peak_rss_mb)
+peak_exif=$("$bench" peak "${exif[0]}" | value peak_rss_mb)
+bomb_out=$("$bench" peak "$bomb")
+peak_bomb=$(echo "$bomb_out" | value peak_rss_mb)
+vips_peak=$(/usr/bin/time -f %M vipsthumbnail -s 120x105 -o "$tmp/%s.jpg" "${plain[0]}" 2>&1 >/dev/null | tail -1)
+
+awk -v m="$ours_measure" -v f="$floor" -v vh="$vipsheader_ns" \
+    -v oe="$ours_exif" -v op="$ours_plain" -v os="$ours_small" \
+    -v ve="$vips_exif" -v vp="$vips_plain" -v vs="$vips_small" \
+    -v ie="$im_exif" -v ip="$im_plain" -v is="$im_small" \
+    -v base="$base" -v pp="$peak_plain" -v pe="$peak_exif" -v pb="$peak_bomb" -v vpk="$vips_peak" \
+    -v bomb="$(echo "$bomb_out" | tr '\n' ' ')" '
+function ok(c) { return c ? "met" : "MISSED" }
+BEGIN {
+  printf "\nmeasuring, per file (us): ours %.1f, bare jpeg_read_header %.1f, vipsheader %.1f\n", m/1e3, f/1e3, vh/1e3
+  printf "  ours / floor = %.2f (target <= 2: %s); vipsheader / ours = %.1f\n", m/f, ok(m/f <= 2), vh/m
+  printf "\nthumbnail 120 x 105, per photo (ms): ours, vipsthumbnail, convert -thumbnail (one process per file)\n"
+  printf "  6000 x 4000 with EXIF thumbnail:    %8.2f %8.2f %8.2f\n", oe/1e6, ve/1e6, ie/1e6
+  printf "  6000 x 4000 without EXIF thumbnail: %8.2f %8.2f %8.2f\n", op/1e6, vp/1e6, ip/1e6
+  printf "  1024 x 768:                         %8.2f %8.2f %8.2f\n", os/1e6, vs/1e6, is/1e6
+  printf "  with EXIF: vipsthumbnail / ours = %.1f (target >= 10: %s)\n", ve/oe, ok(ve/oe >= 10)
+  printf "  without:   ours / vipsthumbnail = %.2f (target <= 1: %s)\n", op/vp, ok(op/vp <= 1)
+  printf "\npeak memory (MB, ru_maxrss): process with nothing decoded %.1f; one 24 MP photo %.1f (with EXIF thumbnail %.1f), target < 64: %s; vipsthumbnail on the same photo %.1f\n", base, pp, pe, ok(pp < 64), vpk/1024
+  printf "65500 x 65500 header: %s-> peak %.1f MB (%s)\n", bomb, pb, ok(pb < base + 8 && bomb ~ /measured 65500x65500/ && bomb ~ /all_white 1/)
+}'
