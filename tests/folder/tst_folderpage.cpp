@@ -90,6 +90,8 @@ private:
     }
 
     // The photo at a grid position (the grid keeps the order the folder lists them in).
+    void btnClearSelection() { press("btnDeselecteAll"); }
+
     QString photo(int Position) const { return grid()->ImageFileName(Position); }
 
 private slots:
@@ -103,6 +105,14 @@ private slots:
         QCOMPARE(MakePhotos(m_folder25, 25).size(), 25);
         MakePhotos(m_dir.filePath("other"), 2, Qt::blue);
         MakePhotos(m_dir.filePath("other2"), 4);
+        QDir().mkpath(m_dir.filePath("gallery"));
+        for (int i = 0; i < 30; ++i) {
+            QImage picture = fixtures::Textured(400, i % 4 ? 300 : 533, unsigned(i + 1));
+            picture.fill(QColor::fromHsv(i * 12 % 360, 120 + i * 4, 220)); // a hue per photo
+            QPainter(&picture).drawImage(QRect(40, 40, 160, 120), fixtures::Textured(160, 120, i));
+            QVERIFY(WriteFile(m_dir.filePath(QStringLiteral("gallery/DSC_%1.jpg").arg(1000 + i)),
+                              fixtures::EncodeJpeg(picture)));
+        }
         for (const auto &[tag, files, shown] : OfferedFolders()) {
             QDir().mkpath(m_dir.filePath(tag));
             for (const QString &name : files)
@@ -290,6 +300,22 @@ private slots:
         for (int i = 0; i < 25; ++i)
             all.append(grid()->ImageFileName(i));
         QCOMPARE(orderFiles(), all); // grid order, the clicked one in its place
+    }
+
+    void screenshots()
+    {
+        // KB_SCREENSHOTS=<folder> keeps pictures of the folder page for a look by eye.
+        const QString folder = qEnvironmentVariable("KB_SCREENSHOTS");
+        if (folder.isEmpty())
+            QSKIP("KB_SCREENSHOTS not set");
+        openFolder(m_dir.filePath("gallery"));
+        for (int p : {1, 6, 7, 12})
+            click(p);
+        QVERIFY(QTest::qWaitFor([&] { return !grid()->ThumbnailsPending(); }, 10000));
+        QTest::qWait(100);
+        m_main->grab().save(folder + "/folderpage.png");
+        grid()->grab().save(folder + "/folderpage-grid.png");
+        btnClearSelection();
     }
 
     void photosDroppedOnTheCartPage()
