@@ -68,7 +68,8 @@ struct FtpClient::Impl
         QString rest = Path;
         while (rest.startsWith(u'/'))
             rest.remove(0, 1);
-        return Address + "/%2F" + UrlPath(rest);
+        // The root itself needs its "/" after the escape, or a pattern would join the "%2F".
+        return Address + (rest.isEmpty() ? "/%2F/" : "/%2F" + UrlPath(rest));
     }
 
     void prepare(const QByteArray &Url, long FileMethod)

@@ -1,0 +1,362 @@
+// The FTP route end to end against the local print service: what the upload host received
+// (commands, stored bytes, thumbnails, the cart-info file) for normal uploads and for every
+// kind of failure the route has to survive or report.
+
+#include "upload/UploadFixture.h"
+#include "upload/UploadTexts.h"
+#include "util/FtpClient.h"
+#include "util/FtpDirectories.h"
+#include "util/UploadNames.h"
+
+#include <QImage>
+#include <QtTest>
+
+using namespace uploadtest;
+
+class TestFtpRoute : public QObject
+{
+    Q_OBJECT
+    UPLOAD_SERVICE_FIXTURE
+
+    // Runs one upload for User over the service; the recorder keeps what it showed.
+    bool upload(Photos &photos, Recorder &rec, const QString &User = QStringLiteral("kim"),
+        const std::function<void(UploadSettings &)> &tune = {})
+    {
+        UploadEngine engine(rec);
+        engine.Settings = SettingsFor(service);
+        if (tune)
+            tune(engine.Settings);
+        engine.Orders = photos.Orders();
+        engine.UserID = User;
+        engine.Reset();
+        hookEngine = &engine;
+        const bool ok = engine.RunUpload();
+        hookEngine = nullptr;
+        reconnects = engine.ReconnectCount;
+        return ok;
+    }
+
+    QByteArray cartInfoFile(const QString &User)
+    {
+        bool ok = false;
+        const QByteArray bytes = service.readFile(
+            OrdersPath(User, UploadEngine::CartInfoFileName(Stamp, User)), &ok);
+        return ok ? bytes : QByteArray("(missing)");
+    }
+
+    int cartInfoPosts() { return service.httpRequests("/upload_cartinfo.php").size(); }
+
+    UploadEngine *hookEngine = nullptr;
+    int reconnects = 0;
+
+private slots:
+    void initTestCase() { startService(); }
+    void init() { resetService(); }
+
+    void storesPhotosThumbnailsAndCartInfoOnAFreshDay()
+    {
+        // Twelve photos: the last one carries index 00011.
+        Photos photos;
+        for (int i = 0; i < 12; ++i)
+            photos.Add(QStringLiteral("p%1.jpg").arg(i), 60 + i, 40, unsigned(i + 1));
+        Recorder rec;
+        QVERIFY(upload(photos, rec));
+
+        // Both folder paths made level by level, each after a listing of its parent.
+        QCOMPARE(Args(service, "MKD"),
+            (QList<QByteArray>{"/images/thumbs/20240520", "/images/thumbs/20240520/kim",
+                "/images/orders/20240520", "/images/orders/20240520/kim"}));
+        QCOMPARE(Args(service, "LIST").size(), 8); // every level of both paths, root included
+
+        // Photo, thumbnail, photo, thumbnail ... under absolute paths, in list order.
+        QList<QByteArray> expected;
+        QByteArray cartInfo;
+        for (int i = 0; i < 12; ++i) {
+            const QString name = UploadName(Stamp, i, photos.At(i).FileName);
+            expected << OrdersPath("kim", name) << ThumbsPath("kim", name);
+            cartInfo += toCp949(name + u':' + FourBySixLine);
+            bool ok = false;
+            QCOMPARE(service.readFile(OrdersPath("kim", name), &ok), ReadLocal(photos.At(i).FileName));
+            QVERIFY(ok);
+        }
+        QCOMPARE(Args(service, "STOR"), expected);
+        QVERIFY(expected.last().contains("_00011_p11.jpg"));
+        QVERIFY(expected.first().contains("202405201230451_00000_p0.jpg"));
+
+        // The thumbnail: a baseline JPEG of 120 x 105.
+        const QByteArray thumb = service.readFile(expected.at(1));
+        QVERIFY(thumb.startsWith("\xFF\xD8"));
+        QVERIFY(thumb.contains("\xFF\xC0")); // SOF0: baseline
+        QVERIFY(!thumb.contains("\xFF\xC2"));
+        QCOMPARE(QImage::fromData(thumb, "JPEG").size(), QSize(120, 105));
+
+        QCOMPARE(cartInfoFile("kim"), cartInfo);
+        QCOMPARE(cartInfoPosts(), 1);
+
+        QCOMPARE(rec.Of("Exception").first(), QStringLiteral("이미지 전송중...  (1 / 12)"));
+        QCOMPARE(rec.Of("Exception").last(), QStringLiteral("이미지 전송중...  (12 / 12)"));
+        QCOMPARE(rec.Of("Message").first(), UploadTexts::Connecting);
+        QCOMPARE(rec.Of("Message").last(), UploadTexts::Done);
+        QVERIFY(rec.Of("Box").isEmpty());
+        QVERIFY(rec.Of("Error").isEmpty());
+        QCOMPARE(rec.Browser.size(), 1);
+        QCOMPARE(rec.Browser.first(),
+            toCp949(service.webUrl())
+                + "/mymenu/Basket_Process_P.html?cartinfo=kim[202405201230451]CartInfo.txt"
+                  "&dir=20240520&id=kim&httpapp=2");
+    }
+
+    void onePhotoIntoExistingFolders()
+    {
+        QVERIFY(service.control("mkdir", {{"path", "/images/orders/20240520/kim"}}).value("ok").toBool());
+        QVERIFY(service.control("mkdir", {{"path", "/images/thumbs/20240520/kim"}}).value("ok").toBool());
+        Photos photos;
+        photos.Add("one.jpg");
+        Recorder rec;
+        QVERIFY(upload(photos, rec));
+        QVERIFY(Args(service, "MKD").isEmpty());
+        QCOMPARE(Args(service, "STOR").size(), 2);
+        QCOMPARE(rec.Of("Exception"), QStringList{QStringLiteral("이미지 전송중...  (1 / 1)")});
+        QCOMPARE(cartInfoFile("kim"),
+            toCp949(UploadName(Stamp, 0, photos.At(0).FileName) + u':' + FourBySixLine));
+    }
+
+    void folderInAnotherLetterCaseCountsAsMissing()
+    {
+        QVERIFY(service.control("mkdir", {{"path", "/images/orders/20240520/KIM"}}).value("ok").toBool());
+        Photos photos;
+        photos.Add("one.jpg");
+        Recorder rec;
+        QVERIFY(upload(photos, rec));
+        QVERIFY(Args(service, "MKD").contains("/images/orders/20240520/kim"));
+    }
+
+    void folderWalkSkipsBlankNamesAndKeepsBlanksInNames()
+    {
+        FtpClient client(service.ftpUrl(), "kestrun_ftp", "mbqrwz!");
+        QVERIFY(client.Connect());
+        MakeFtpDirectories(client, QStringLiteral("/images/orders/a b/  //c/"));
+        QCOMPARE(Args(service, "MKD"),
+            (QList<QByteArray>{"/images/orders/a b", "/images/orders/a b/c"}));
+        // The walk ends in the last folder.
+        QCOMPARE(PrintService::bytes(service.ftpCommands("CWD").last().toObject().value("arg")),
+            QByteArray("/images/orders/a b/c"));
+        // A folder that cannot be made is an error of the walk.
+        QVERIFY(service.control("put", {{"path", "/images/orders/file"}, {"data_b64", "eA=="}})
+                    .value("ok")
+                    .toBool());
+        QVERIFY_THROWS_EXCEPTION(FtpError, MakeFtpDirectories(client, "/images/orders/file/x"));
+    }
+
+    void namesWithPercentBlanksUnderscoreAndHangul()
+    {
+        Photos photos;
+        const QString path = photos.Add(QStringLiteral("50% 할인_똠 사진.jpg"));
+        Recorder rec;
+        QVERIFY(upload(photos, rec, QStringLiteral("홍길동")));
+        const QString name = QStringLiteral("202405201230451_00000_50％ 할인_똠 사진.jpg");
+        QCOMPARE(UploadName(Stamp, 0, path), name);
+        QCOMPARE(Args(service, "STOR"),
+            (QList<QByteArray>{OrdersPath(QStringLiteral("홍길동"), name),
+                ThumbsPath(QStringLiteral("홍길동"), name)}));
+        QVERIFY(Args(service, "STOR").at(1).contains("50\xA3\xA5_"));
+        QCOMPARE(service.readFile(OrdersPath(QStringLiteral("홍길동"), name)), ReadLocal(path));
+        QCOMPARE(rec.Of("Message").at(1), QStringLiteral("전송중 : 50％ 할인_똠 사진.jpg"));
+        QCOMPARE(cartInfoFile(QStringLiteral("홍길동")), toCp949(name + u':' + FourBySixLine));
+    }
+
+    void refusedStoreSucceedsAfterReconnection()
+    {
+        QVERIFY(service.setFaults({{"stor", QJsonArray{QJsonObject{
+                                               {"action", "refuse"}, {"match", "/images/orders/"}, {"nth", 2}}}}}));
+        Photos photos;
+        photos.Add("a.jpg");
+        photos.Add("b.jpg");
+        Recorder rec;
+        QVERIFY(upload(photos, rec));
+        const QByteArray second = OrdersPath("kim", UploadName(Stamp, 1, photos.At(1).FileName));
+        QCOMPARE(Args(service, "STOR").count(second), 2);
+        QCOMPARE(service.readFile(second), ReadLocal(photos.At(1).FileName));
+        QVERIFY(rec.Of("Exception").contains(UploadTexts::Reconnecting));
+        QVERIFY(rec.Of("Exception").contains(QStringLiteral("Reconnected (1)")));
+        QCOMPARE(reconnects, 1);
+        QCOMPARE(Args(service, "PASS").size(), 2); // a fresh login
+        QCOMPARE(cartInfoPosts(), 1);
+    }
+
+    void storeInterruptedIsStoredAgain_data()
+    {
+        QTest::addColumn<QJsonObject>("rule");
+        QTest::newRow("drop during store")
+            << QJsonObject{{"action", "drop"}, {"after_bytes", 100000}, {"match", "/images/orders/"}};
+        QTest::newRow("stall longer than the limit")
+            << QJsonObject{{"action", "stall"}, {"seconds", 4}, {"after_bytes", 100000},
+                   {"match", "/images/orders/"}};
+    }
+    void storeInterruptedIsStoredAgain()
+    {
+        QFETCH(QJsonObject, rule);
+        QVERIFY(service.setFaults({{"stor", QJsonArray{rule}}}));
+        Photos photos;
+        const QString big = photos.AddLarge("big.jpg", 600000);
+        Recorder rec;
+        QVERIFY(upload(photos, rec, "kim", [](UploadSettings &s) { s.FtpStallTimeout = 1; }));
+        const QByteArray remote = OrdersPath("kim", UploadName(Stamp, 0, big));
+        QCOMPARE(Args(service, "STOR").count(remote), 2);
+        QCOMPARE(service.readFile(remote), ReadLocal(big));
+        QVERIFY(rec.Of("Exception").contains(QStringLiteral("Reconnected (1)")));
+    }
+
+    void dropsBetweenPhotosAreReconnectedAndCounted()
+    {
+        // The connection closes after the first and the second thumbnail.
+        QVERIFY(service.setFaults({{"stor", QJsonArray{QJsonObject{
+                                               {"action", "drop_after"}, {"match", "/images/thumbs/"}, {"times", 2}}}}}));
+        Photos photos;
+        for (int i = 0; i < 3; ++i)
+            photos.Add(QStringLiteral("p%1.jpg").arg(i));
+        Recorder rec;
+        QVERIFY(upload(photos, rec));
+        const QStringList texts = rec.Of("Exception");
+        const qsizetype first = texts.indexOf(QStringLiteral("Reconnected (1)"));
+        QVERIFY(first > 0);
+        QCOMPARE(texts.at(first - 1), UploadTexts::Reconnecting);
+        QVERIFY(texts.indexOf(QStringLiteral("Reconnected (2)")) > first);
+        for (int i = 0; i < 3; ++i) {
+            const QByteArray remote = OrdersPath("kim", UploadName(Stamp, i, photos.At(i).FileName));
+            QCOMPARE(service.readFile(remote), ReadLocal(photos.At(i).FileName));
+        }
+        QCOMPARE(cartInfoPosts(), 1);
+    }
+
+    void failedReconnectionEndsTheUpload()
+    {
+        Photos photos;
+        photos.Add("a.jpg");
+        photos.Add("b.jpg");
+        Recorder rec;
+        // Once the first photo is on its way: its store is refused and no login succeeds.
+        rec.Hook = [&](const QString &kind, const QString &text) {
+            if (kind == "Message" && text.startsWith(UploadTexts::Sending)) {
+                service.setFaults({{"stor", QJsonArray{QJsonObject{{"action", "refuse"},
+                                                {"text", "Disk full."}, {"always", true}}}},
+                    {"login_refuse", true}});
+                rec.Hook = {};
+            }
+        };
+        QVERIFY(!upload(photos, rec));
+        QCOMPARE(rec.Of("Box"), QStringList{QStringLiteral("FTP Error : 550 Disk full.")});
+        QCOMPARE(rec.Of("Exception").last(), QStringLiteral("Reconnected (1)"));
+        QCOMPARE(Args(service, "STOR").size(), 1); // nothing more was sent
+        QCOMPARE(cartInfoPosts(), 0);
+        QVERIFY(rec.Browser.isEmpty());
+        QVERIFY(!rec.Of("Message").contains(UploadTexts::Done));
+    }
+
+    void failedThumbnailStoreIsIgnored()
+    {
+        QVERIFY(service.setFaults({{"stor", QJsonArray{QJsonObject{
+                                               {"action", "refuse"}, {"match", "/images/thumbs/"}, {"always", true}}}}}));
+        Photos photos;
+        photos.Add("a.jpg");
+        photos.Add("b.jpg");
+        Recorder rec;
+        QVERIFY(upload(photos, rec));
+        QCOMPARE(cartInfoFile("kim"),
+            toCp949(UploadName(Stamp, 0, photos.At(0).FileName) + u':' + FourBySixLine
+                + UploadName(Stamp, 1, photos.At(1).FileName) + u':' + FourBySixLine));
+        QCOMPARE(reconnects, 0);
+        QVERIFY(rec.Of("Box").isEmpty());
+    }
+
+    void cancelBetweenPhotos()
+    {
+        Photos photos;
+        photos.Add("a.jpg");
+        photos.Add("b.jpg");
+        Recorder rec;
+        rec.Hook = [&](const QString &kind, const QString &text) {
+            if (kind == "Total" && text == "1/2")
+                hookEngine->RequestCancel();
+        };
+        QVERIFY(!upload(photos, rec));
+        QCOMPARE(Args(service, "STOR").size(), 2); // the first photo and its thumbnail
+        QCOMPARE(cartInfoPosts(), 0);
+        QVERIFY(rec.Browser.isEmpty());
+        QVERIFY(rec.Of("Box").isEmpty());
+    }
+
+    void cancelDuringAStoreAbortsIt()
+    {
+        QVERIFY(service.setFaults({{"throttle", QJsonObject{{"ftp", 400000}}}}));
+        Photos photos;
+        const QString big = photos.AddLarge("big.jpg", 2000000);
+        photos.Add("b.jpg");
+        Recorder rec;
+        rec.GaugeHook = [&](std::int64_t max, std::int64_t progress) {
+            if (max > 1000000 && progress > 100000)
+                hookEngine->RequestCancel();
+        };
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!upload(photos, rec));
+        QVERIFY2(clock.elapsed() < 3000, "the store ran on after the cancel");
+        const auto files = StoredFiles(service);
+        QVERIFY(files.isEmpty() || !files.first().second); // cut short, if anything
+        QCOMPARE(Args(service, "STOR").size(), 1);
+        QCOMPARE(reconnects, 0);
+        QCOMPARE(cartInfoPosts(), 0);
+        QVERIFY(rec.Browser.isEmpty());
+    }
+
+    void cancelBeforeTheFtpConnection()
+    {
+        Photos photos;
+        photos.Add("a.jpg");
+        Recorder rec;
+        rec.Hook = [&](const QString &kind, const QString &text) {
+            if (kind == "Message" && text == UploadTexts::Connecting)
+                hookEngine->RequestCancel();
+        };
+        QVERIFY(!upload(photos, rec));
+        QVERIFY(service.ftpCommands().isEmpty());
+        QVERIFY(rec.Of("Ask").isEmpty());
+        QCOMPARE(cartInfoPosts(), 0);
+    }
+
+    void photoDeletedBeforeTheUpload()
+    {
+        Photos photos;
+        photos.Add("a.jpg");
+        const QString gone = photos.Add("gone.jpg");
+        QFile::remove(gone);
+        Recorder rec;
+        QVERIFY(!upload(photos, rec));
+        QCOMPARE(rec.Of("Error").size(), 1);
+        QVERIFY(rec.Of("Error").first().contains(gone));
+        QCOMPARE(Args(service, "STOR").size(), 2); // the first photo went
+        QCOMPARE(reconnects, 0);
+        QCOMPARE(cartInfoPosts(), 0);
+        QCOMPARE(rec.Of("Cancel").last(), QStringLiteral("on")); // the window can be left
+    }
+
+    void userIdWithAmpersandAndBlanks()
+    {
+        Photos photos;
+        photos.Add("a.jpg");
+        Recorder rec;
+        const QString user = QStringLiteral("kim & lee");
+        QVERIFY(upload(photos, rec, user));
+        QCOMPARE(rec.Browser.value(0),
+            toCp949(service.webUrl())
+                + "/mymenu/Basket_Process_P.html?cartinfo=kim & lee[202405201230451]CartInfo.txt"
+                  "&dir=20240520&id=kim & lee&httpapp=2");
+        QVERIFY(Args(service, "STOR").first().startsWith("/images/orders/20240520/kim & lee/"));
+        QVERIFY(Args(service, "STOR").at(1).startsWith("/images/thumbs/20240520/kim_&_lee/"));
+        QCOMPARE(cartInfoFile(user),
+            toCp949(UploadName(Stamp, 0, photos.At(0).FileName) + u':' + FourBySixLine));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFtpRoute)
+#include "tst_ftproute.moc"
