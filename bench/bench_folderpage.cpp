@@ -7,6 +7,7 @@
 //   bench_folderpage page <folder>               the page figures
 //   bench_folderpage thumbs <folder> [count]     thumbnails of the first count photos, 5 threads
 // Run by bench/run-folderpage.sh.
+#include "../tests/common/JpegFixtures.h"
 #include "app/FolderPage.h"
 #include "app/FolderTree.h"
 #include "app/KestrunApplication.h"
@@ -15,18 +16,17 @@
 #include "app/PhotoThumbnails.h"
 #include "app/Skin.h"
 #include "cart/uOrderBrowser.h"
-#include "../tests/common/JpegFixtures.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLayout>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTabWidget>
-#include <QMouseEvent>
-#include <QTimer>
 #include <QThreadPool>
+#include <QTimer>
 #include <QtConcurrent>
 
 #include <cstdio>
@@ -62,8 +62,8 @@ int makePhotos(const QString &Folder, int Count)
     std::iota(numbers.begin(), numbers.end(), 0);
     QtConcurrent::blockingMap(numbers, [&](int i) {
         QImage picture = bases[i % 8];
-        QPainter(&picture).fillRect(20 + i % 300, 20 + i % 200, 120, 90,
-                                    QColor::fromHsv(i * 7 % 360, 200, 230));
+        QPainter(&picture).fillRect(
+            20 + i % 300, 20 + i % 200, 120, 90, QColor::fromHsv(i * 7 % 360, 200, 230));
         QByteArray bytes = fixtures::EncodeJpeg(picture, 85);
         if (i % 2 == 0)
             bytes = fixtures::WithExif(bytes, thumbnail);
@@ -85,7 +85,7 @@ int thumbnails(const QString &Folder, int Count)
     pool.setMaxThreadCount(PhotoThumbnailLoader::ThreadCount);
     QElapsedTimer clock;
     clock.start();
-    std::atomic<int> made{0};
+    std::atomic<int> made {0};
     for (const QString &f : files)
         pool.start([&made, f] {
             if (!PhotoThumbnailLoader::MakeThumbnail(f, {130, 130}).isNull())
@@ -94,8 +94,7 @@ int thumbnails(const QString &Folder, int Count)
     pool.waitForDone();
     const double ms = clock.nsecsElapsed() / 1e6;
     std::printf("thumbnails %d of %d in %.0f ms: %.0f per second on %d threads\n", made.load(),
-                int(files.size()), ms, files.size() * 1000.0 / ms,
-                PhotoThumbnailLoader::ThreadCount);
+        int(files.size()), ms, files.size() * 1000.0 / ms, PhotoThumbnailLoader::ThreadCount);
     return 0;
 }
 
@@ -111,10 +110,10 @@ void click(QWidget *Target, QPoint Point, Qt::KeyboardModifiers Modifiers = {})
 {
     const QPointF global = Target->mapToGlobal(QPointF(Point));
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(Point), global, Qt::LeftButton,
-                      Qt::LeftButton, Modifiers);
+        Qt::LeftButton, Modifiers);
     QCoreApplication::sendEvent(Target, &press);
     QMouseEvent release(QEvent::MouseButtonRelease, QPointF(Point), global, Qt::LeftButton,
-                        Qt::NoButton, Modifiers);
+        Qt::NoButton, Modifiers);
     QCoreApplication::sendEvent(Target, &release);
 }
 
@@ -160,8 +159,8 @@ int page(const QString &Folder)
     std::printf("listing %d photos: %.1f ms\n", grid->ImageCount(), listed);
     std::printf("first screen (%d thumbnails): %.1f ms\n", last - first + 1, firstScreen);
     std::printf("screen and %d ahead (%d thumbnails): %.1f ms, %.0f per second\n",
-                PhotoGrid::ReadAhead, grid->ThumbnailCount(), ahead,
-                grid->ThumbnailCount() * 1000.0 / ahead);
+        PhotoGrid::ReadAhead, grid->ThumbnailCount(), ahead,
+        grid->ThumbnailCount() * 1000.0 / ahead);
 
     // Paging down to the end, each page waiting for its thumbnails as an eye would.
     QScrollBar *bar = grid->verticalScrollBar();
@@ -173,8 +172,8 @@ int page(const QString &Folder)
     }
     std::printf("paged to the end in %.0f ms: cache %d thumbnails, %.1f MB; rss %.1f MB, peak "
                 "rss %.1f MB\n",
-                clock.nsecsElapsed() / 1e6, grid->ThumbnailCount(),
-                grid->ThumbnailBytes() / 1048576.0, currentRssMb(), peakRssMb());
+        clock.nsecsElapsed() / 1e6, grid->ThumbnailCount(), grid->ThumbnailBytes() / 1048576.0,
+        currentRssMb(), peakRssMb());
 
     // 1,000 selected by two clicks (the first photo, Shift on the 1,000th), then put on the list.
     bar->setValue(0);
@@ -193,7 +192,7 @@ int page(const QString &Folder)
     const double added = clock.nsecsElapsed() / 1e6;
     QCoreApplication::processEvents();
     std::printf("adding 1000 photos: %.1f ms (%d orders, page %d), peak rss %.1f MB\n", added,
-                browser->OrderCount(), main.pcMain()->currentIndex(), peakRssMb());
+        browser->OrderCount(), main.pcMain()->currentIndex(), peakRssMb());
     return 0;
 }
 

@@ -37,8 +37,8 @@ QStringList LocalFiles(const QMimeData *Data)
 
 } // namespace
 
-TFolderPage::TFolderPage(QWidget *TreePanel, QWidget *GridPanel, FolderPageHost Host,
-                         QObject *Parent)
+TFolderPage::TFolderPage(
+    QWidget *TreePanel, QWidget *GridPanel, FolderPageHost Host, QObject *Parent)
     : QObject(Parent)
     , m_host(std::move(Host))
     , m_tree(new FolderTree(TreePanel))
@@ -61,12 +61,12 @@ TFolderPage::TFolderPage(QWidget *TreePanel, QWidget *GridPanel, FolderPageHost 
     m_status->addWidget(m_statusPanel, 1);
 
     connect(m_tree, &FolderTree::FolderChange, this,
-            [this](const QModelIndex &Node) { RunHandler([&] { tvFolderChange(Node); }); });
+        [this](const QModelIndex &Node) { RunHandler([&] { tvFolderChange(Node); }); });
     connect(m_grid, &PhotoGrid::ImageSelect, this, &TFolderPage::ivListImageSelect);
     connect(m_grid, &PhotoGrid::ImageDeselect, this, &TFolderPage::ivListImageDeselect);
     connect(m_grid, &PhotoGrid::Progress, this, &TFolderPage::ivListProgress);
     connect(m_grid, &PhotoGrid::FilesDropped, this,
-            [this](const QStringList &Paths) { RunHandler([&] { AddPhotoFiles(Paths); }); });
+        [this](const QStringList &Paths) { RunHandler([&] { AddPhotoFiles(Paths); }); });
 
     if (m_host.CartPage) {
         m_host.CartPage->setAcceptDrops(true);
@@ -98,8 +98,8 @@ void TFolderPage::ShowFolder(const QString &Path)
 void TFolderPage::writeStatus(int Selected)
 {
     m_statusPanel->setText(QStringLiteral("Choice:") + QString::number(Selected)
-                           + QStringLiteral("장/Total:") + QString::number(m_grid->ImageCount())
-                           + QStringLiteral("장(※같은 이름의 사진은 중복 신청 되지 않습니다)"));
+        + QStringLiteral("장/Total:") + QString::number(m_grid->ImageCount())
+        + QStringLiteral("장(※같은 이름의 사진은 중복 신청 되지 않습니다)"));
 }
 
 void TFolderPage::ivListImageSelect(int)

@@ -36,8 +36,8 @@ class TFolderPage : public QObject
     Q_OBJECT
 
 public:
-    TFolderPage(QWidget *TreePanel, QWidget *GridPanel, FolderPageHost Host,
-                QObject *Parent = nullptr);
+    TFolderPage(
+        QWidget *TreePanel, QWidget *GridPanel, FolderPageHost Host, QObject *Parent = nullptr);
 
     FolderTree *tvFolder() const { return m_tree; }
     PhotoGrid *ivList() const { return m_grid; }

@@ -41,11 +41,11 @@ FolderTree::FolderTree(QWidget *Parent)
                       .arg(TreeBackground.name()));
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &Current, const QModelIndex &) {
-                if (Current.isValid())
-                    expand(Current);
-                emit FolderChange(Current);
-            });
+        [this](const QModelIndex &Current, const QModelIndex &) {
+            if (Current.isValid())
+                expand(Current);
+            emit FolderChange(Current);
+        });
 
     // Home opened down to its own folders, the root above it too; nothing selected.
     const QString home = QDir::homePath();

@@ -67,7 +67,7 @@ PhotoGrid::PhotoGrid(QWidget *Parent)
     m_requestTimer.setInterval(0);
     connect(&m_requestTimer, &QTimer::timeout, this, &PhotoGrid::requestThumbnails);
     connect(m_loader, &PhotoThumbnailLoader::Loaded, this, &PhotoGrid::thumbnailLoaded,
-            Qt::QueuedConnection);
+        Qt::QueuedConnection);
 }
 
 PhotoGrid::~PhotoGrid() = default;
@@ -231,14 +231,30 @@ void PhotoGrid::keyPressEvent(QKeyEvent *Event)
 
     CursorAction action;
     switch (Event->key()) {
-    case Qt::Key_Left: action = MoveLeft; break;
-    case Qt::Key_Right: action = MoveRight; break;
-    case Qt::Key_Up: action = MoveUp; break;
-    case Qt::Key_Down: action = MoveDown; break;
-    case Qt::Key_PageUp: action = MovePageUp; break;
-    case Qt::Key_PageDown: action = MovePageDown; break;
-    case Qt::Key_Home: action = MoveHome; break;
-    case Qt::Key_End: action = MoveEnd; break;
+    case Qt::Key_Left:
+        action = MoveLeft;
+        break;
+    case Qt::Key_Right:
+        action = MoveRight;
+        break;
+    case Qt::Key_Up:
+        action = MoveUp;
+        break;
+    case Qt::Key_Down:
+        action = MoveDown;
+        break;
+    case Qt::Key_PageUp:
+        action = MovePageUp;
+        break;
+    case Qt::Key_PageDown:
+        action = MovePageDown;
+        break;
+    case Qt::Key_Home:
+        action = MoveHome;
+        break;
+    case Qt::Key_End:
+        action = MoveEnd;
+        break;
     default:
         QListView::keyPressEvent(Event);
         return;
@@ -246,8 +262,8 @@ void PhotoGrid::keyPressEvent(QKeyEvent *Event)
     Event->accept();
     if (m_model->Count() == 0)
         return;
-    QModelIndex next = current.isValid() ? moveCursor(action, Event->modifiers())
-                                         : m_model->index(0);
+    QModelIndex next
+        = current.isValid() ? moveCursor(action, Event->modifiers()) : m_model->index(0);
     if (!next.isValid())
         return;
     if ((Event->modifiers() & Qt::ShiftModifier) && m_selection.Anchor() < 0)
@@ -353,8 +369,8 @@ void PhotoGrid::thumbnailLoaded(quint64 Generation, int Position, const QImage &
 {
     if (Generation != m_generation)
         return; // made for a folder that is gone
-    const bool counted = Position >= m_wantedFirst && Position <= m_wantedLast
-                         && !m_model->HasThumbnail(Position);
+    const bool counted
+        = Position >= m_wantedFirst && Position <= m_wantedLast && !m_model->HasThumbnail(Position);
     m_model->SetThumbnail(Position, Picture);
     if (Position >= m_wantedFirst && Position <= m_wantedLast)
         repaintPosition(Position);

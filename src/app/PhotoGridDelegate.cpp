@@ -18,19 +18,17 @@ int CaptionHeight(const QFontMetrics &Metrics)
 
 } // namespace
 
-PhotoGridDelegate::PhotoGridDelegate(const PhotoGridModel *Model, const PhotoSelection *Selection,
-                                     QObject *Parent)
+PhotoGridDelegate::PhotoGridDelegate(
+    const PhotoGridModel *Model, const PhotoSelection *Selection, QObject *Parent)
     : QStyledItemDelegate(Parent)
     , m_model(Model)
     , m_selection(Selection)
-{
-}
+{ }
 
 QSize PhotoGridDelegate::ItemSize(const QFontMetrics &Metrics)
 {
     const int frame = 2 * (SelectionWidth + BorderWidth);
-    return {frame + ThumbSize,
-            frame + UpperGap + ThumbSize + BottomGap + CaptionHeight(Metrics)};
+    return {frame + ThumbSize, frame + UpperGap + ThumbSize + BottomGap + CaptionHeight(Metrics)};
 }
 
 QRect PhotoGridDelegate::BoxRect(const QRect &ItemRect)
@@ -44,13 +42,13 @@ QSize PhotoGridDelegate::sizeHint(const QStyleOptionViewItem &Option, const QMod
     return ItemSize(Option.fontMetrics);
 }
 
-void PhotoGridDelegate::paint(QPainter *Painter, const QStyleOptionViewItem &Option,
-                              const QModelIndex &Index) const
+void PhotoGridDelegate::paint(
+    QPainter *Painter, const QStyleOptionViewItem &Option, const QModelIndex &Index) const
 {
     const int position = Index.row();
     const QRect item = Option.rect;
-    const QRect frame = item.adjusted(SelectionWidth, SelectionWidth, -SelectionWidth,
-                                      -SelectionWidth);
+    const QRect frame
+        = item.adjusted(SelectionWidth, SelectionWidth, -SelectionWidth, -SelectionWidth);
     const QRect box = BoxRect(item);
 
     Painter->save();
@@ -70,12 +68,12 @@ void PhotoGridDelegate::paint(QPainter *Painter, const QStyleOptionViewItem &Opt
     }
 
     const QRect caption(box.left(), box.bottom() + 1 + BottomGap / 2, box.width(),
-                        frame.bottom() - box.bottom() - BottomGap / 2 - BorderWidth);
+        frame.bottom() - box.bottom() - BottomGap / 2 - BorderWidth);
     Painter->setPen(Qt::black);
     Painter->setFont(Option.font);
     Painter->drawText(caption, Qt::AlignHCenter | Qt::AlignTop,
-                      Option.fontMetrics.elidedText(m_model->Caption(position), Qt::ElideMiddle,
-                                                    caption.width()));
+        Option.fontMetrics.elidedText(
+            m_model->Caption(position), Qt::ElideMiddle, caption.width()));
 
     if (m_selection->IsSelected(position)) {
         QPen pen(Blue, SelectionWidth);

@@ -21,11 +21,11 @@ public:
     static constexpr int BorderWidth = 1;
     static constexpr int SelectionWidth = 4;
 
-    PhotoGridDelegate(const PhotoGridModel *Model, const PhotoSelection *Selection,
-                      QObject *Parent = nullptr);
+    PhotoGridDelegate(
+        const PhotoGridModel *Model, const PhotoSelection *Selection, QObject *Parent = nullptr);
 
     void paint(QPainter *Painter, const QStyleOptionViewItem &Option,
-               const QModelIndex &Index) const override;
+        const QModelIndex &Index) const override;
     QSize sizeHint(const QStyleOptionViewItem &Option, const QModelIndex &Index) const override;
 
     // The size of every item for a font: selection margin, frame, gaps, box and caption.

@@ -10,8 +10,7 @@ constexpr qint64 EntryOverhead = 64;
 PhotoGridModel::PhotoGridModel(QObject *Parent)
     : QAbstractListModel(Parent)
     , m_cache(DefaultCacheBytes)
-{
-}
+{ }
 
 int PhotoGridModel::rowCount(const QModelIndex &Parent) const
 {

@@ -12,7 +12,7 @@ class PhotoSelection
 public:
     struct Change
     {
-        std::vector<int> Selected;   // positions that became selected
+        std::vector<int> Selected; // positions that became selected
         std::vector<int> Deselected; // positions that stopped being selected
     };
 

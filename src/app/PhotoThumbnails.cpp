@@ -38,8 +38,8 @@ QImage PhotoThumbnailLoader::MakeThumbnail(const QString &FileName, QSize Box)
     if (picture.isNull())
         return picture;
     // The two formats QPainter draws fastest on the grid.
-    const QImage::Format format = picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                            : QImage::Format_RGB32;
+    const QImage::Format format
+        = picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
     if (picture.format() != format)
         picture.convertTo(format);
     return picture;

@@ -46,8 +46,8 @@ private:
     static QList<OfferedFolder> OfferedFolders()
     {
         return {{"jpeg-only", {"a.jpg", "b.JPEG", "c.png", "d.bmp", "e.tif", ".f.jpg"},
-                 {"a.jpg", "b.JPEG"}},
-                {"raw-and-metafile", {"x.cr2", "x.wmf"}, {"x.cr2", "x.wmf"}}};
+                    {"a.jpg", "b.JPEG"}},
+            {"raw-and-metafile", {"x.cr2", "x.wmf"}, {"x.cr2", "x.wmf"}}};
     }
 
     TFolderPage *page() const { return m_main->Folders(); }
@@ -78,8 +78,8 @@ private:
     void click(int Position)
     {
         grid()->scrollTo(grid()->model()->index(Position, 0));
-        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {},
-                          grid()->ImageRect(Position).center());
+        QTest::mouseClick(
+            grid()->viewport(), Qt::LeftButton, {}, grid()->ImageRect(Position).center());
     }
 
     void press(const char *Button)
@@ -111,7 +111,7 @@ private slots:
             picture.fill(QColor::fromHsv(i * 12 % 360, 120 + i * 4, 220)); // a hue per photo
             QPainter(&picture).drawImage(QRect(40, 40, 160, 120), fixtures::Textured(160, 120, i));
             QVERIFY(WriteFile(m_dir.filePath(QStringLiteral("gallery/DSC_%1.jpg").arg(1000 + i)),
-                              fixtures::EncodeJpeg(picture)));
+                fixtures::EncodeJpeg(picture)));
         }
         for (const auto &[tag, files, shown] : OfferedFolders()) {
             QDir().mkpath(m_dir.filePath(tag));
@@ -119,7 +119,7 @@ private slots:
                 QVERIFY(WriteFile(m_dir.filePath(tag) + '/' + name, SolidPhoto(Qt::gray)));
         }
 
-        m_main = std::make_unique<TfrmMain>(QStringList{"KestrunBrimvale", "guest"});
+        m_main = std::make_unique<TfrmMain>(QStringList {"KestrunBrimvale", "guest"});
         if (!browser()) {
             // The cart page has no browser of its own yet: give it one.
             auto *own = new TOrderBrowser(m_main->OrderBrowserPanel());
@@ -256,14 +256,21 @@ private slots:
     {
         const QString other = m_dir.filePath("other");
         openFolder(m_folder25);
-        click(int(grid()->model()->match(grid()->model()->index(0, 0), Qt::DisplayRole,
-                                         "IMG_0001.jpg").value(0).row()));
+        click(int(grid()
+                      ->model()
+                      ->match(grid()->model()->index(0, 0), Qt::DisplayRole, "IMG_0001.jpg")
+                      .value(0)
+                      .row()));
         press("btnAddToList");
         openFolder(other);
-        click(int(grid()->model()->match(grid()->model()->index(0, 0), Qt::DisplayRole,
-                                         "IMG_0001.jpg").value(0).row()));
+        click(int(grid()
+                      ->model()
+                      ->match(grid()->model()->index(0, 0), Qt::DisplayRole, "IMG_0001.jpg")
+                      .value(0)
+                      .row()));
         press("btnAddToList");
-        QCOMPARE(orderFiles(), QStringList({m_folder25 + "/IMG_0001.jpg", other + "/IMG_0001.jpg"}));
+        QCOMPARE(
+            orderFiles(), QStringList({m_folder25 + "/IMG_0001.jpg", other + "/IMG_0001.jpg"}));
     }
 
     void folderChangeDropsTheSelection()
@@ -326,9 +333,9 @@ private slots:
         QVERIFY(WriteFile(m_dir.filePath("loose.jpg"), SolidPhoto(Qt::green)));
         QVERIFY(WriteFile(m_dir.filePath("loose.png"), SolidPhoto(Qt::green)));
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(m_dir.filePath("loose.png")),
-                      QUrl::fromLocalFile(photo(0)), QUrl::fromLocalFile(m_dir.filePath("loose.jpg")),
-                      QUrl::fromLocalFile(m_folder25)});
+        data.setUrls(
+            {QUrl::fromLocalFile(m_dir.filePath("loose.png")), QUrl::fromLocalFile(photo(0)),
+                QUrl::fromLocalFile(m_dir.filePath("loose.jpg")), QUrl::fromLocalFile(m_folder25)});
         QWidget *target = m_main->CartPage();
         const QPoint at(40, 40);
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
@@ -343,13 +350,13 @@ private slots:
         QVERIFY(WriteFile(m_dir.filePath("loose2.jpg"), SolidPhoto(Qt::green)));
         QMimeData more;
         more.setUrls({QUrl::fromLocalFile(m_dir.filePath("loose2.jpg")),
-                      QUrl::fromLocalFile(m_dir.filePath("loose.jpg"))});
+            QUrl::fromLocalFile(m_dir.filePath("loose.jpg"))});
         QDragEnterEvent enterGrid(at, Qt::CopyAction, &more, Qt::LeftButton, {});
         QCoreApplication::sendEvent(grid()->viewport(), &enterGrid);
         QDropEvent dropGrid(at, Qt::CopyAction, &more, Qt::LeftButton, {});
         QCoreApplication::sendEvent(grid()->viewport(), &dropGrid);
-        QCOMPARE(orderFiles(), QStringList({photo(0), m_dir.filePath("loose.jpg"),
-                                            m_dir.filePath("loose2.jpg")}));
+        QCOMPARE(orderFiles(),
+            QStringList({photo(0), m_dir.filePath("loose.jpg"), m_dir.filePath("loose2.jpg")}));
         QCOMPARE(m_main->pcMain()->currentIndex(), int(TfrmMain::CartPageIndex));
     }
 };

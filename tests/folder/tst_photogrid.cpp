@@ -28,8 +28,8 @@ private:
     static void Click(PhotoGrid &Grid, int Position, Qt::KeyboardModifiers Modifiers = {})
     {
         Grid.scrollTo(Grid.model()->index(Position, 0));
-        QTest::mouseClick(Grid.viewport(), Qt::LeftButton, Modifiers,
-                          Grid.ImageRect(Position).center());
+        QTest::mouseClick(
+            Grid.viewport(), Qt::LeftButton, Modifiers, Grid.ImageRect(Position).center());
     }
 
     // A grid on screen with the photos, 4 columns wide.
@@ -68,7 +68,7 @@ private slots:
         QSignalSpy deselects(grid.get(), &PhotoGrid::ImageDeselect);
         QList<int> countAtDeselect;
         connect(grid.get(), &PhotoGrid::ImageDeselect, this,
-                [&](int) { countAtDeselect.append(grid->SelectedImagesCount()); });
+            [&](int) { countAtDeselect.append(grid->SelectedImagesCount()); });
 
         Click(*grid, 3);
         Click(*grid, 7);
@@ -97,10 +97,10 @@ private slots:
         QTest::addColumn<QList<int>>("clicks");
         QTest::addColumn<int>("shiftClick");
         QTest::addColumn<QList<int>>("expected");
-        QTest::newRow("forward") << QList<int>{3} << 6 << QList<int>{3, 4, 5, 6};
-        QTest::newRow("backward") << QList<int>{12} << 9 << QList<int>{9, 10, 11, 12};
-        QTest::newRow("replaces the selection") << QList<int>{0, 20, 10} << 11
-                                                << QList<int>{10, 11};
+        QTest::newRow("forward") << QList<int> {3} << 6 << QList<int> {3, 4, 5, 6};
+        QTest::newRow("backward") << QList<int> {12} << 9 << QList<int> {9, 10, 11, 12};
+        QTest::newRow("replaces the selection")
+            << QList<int> {0, 20, 10} << 11 << QList<int> {10, 11};
     }
 
     void shiftClickRuns()
@@ -127,8 +127,8 @@ private slots:
         // Below the only row, right of the last photo, and in the gap between two photos.
         const QPoint below(20, last.bottom() + 40);
         const QPoint right(last.right() + 30, last.center().y());
-        const QPoint gap((grid->ImageRect(0).right() + grid->ImageRect(1).left()) / 2,
-                         last.center().y());
+        const QPoint gap(
+            (grid->ImageRect(0).right() + grid->ImageRect(1).left()) / 2, last.center().y());
         for (const QPoint &at : {below, right, gap})
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
         QCOMPARE(Selected(*grid), QList<int>({1}));
@@ -208,7 +208,7 @@ private slots:
         for (int i = 0; i < 6; ++i) {
             const QColor c = PaintedCentre(*grid, i);
             QVERIFY2(i % 2 ? c.blue() > 200 && c.red() < 60 : c.red() > 200 && c.blue() < 60,
-                     qPrintable(QStringLiteral("photo %1 painted %2").arg(i).arg(c.name())));
+                qPrintable(QStringLiteral("photo %1 painted %2").arg(i).arg(c.name())));
         }
         // A photo that cannot be decoded keeps an empty box.
         QCOMPARE(PaintedCentre(*grid, 6), QColor(Qt::white));
@@ -292,7 +292,7 @@ private slots:
         };
         QVERIFY(!send({QUrl::fromLocalFile(m_dir.filePath("drop.png"))}));
         QVERIFY(send({QUrl::fromLocalFile(m_dir.filePath("drop.png")),
-                      QUrl::fromLocalFile(m_photos25[4]), QUrl("https://example.org/x.jpg")}));
+            QUrl::fromLocalFile(m_photos25[4]), QUrl("https://example.org/x.jpg")}));
         QCOMPARE(dropped.size(), 1);
         QCOMPARE(dropped.at(0).at(0).toStringList(), QStringList({m_photos25[4]}));
     }

@@ -35,22 +35,18 @@ private slots:
         QTest::addColumn<QStringList>("folders");
         QTest::addColumn<QStringList>("offered");
         QTest::newRow("hidden and excluded formats")
-            << QStringList{"a.jpg", "b.JPEG", "c.png", "d.bmp", "e.tif", ".f.jpg"} << QStringList{}
-            << QStringList{"a.jpg", "b.JPEG"};
-        QTest::newRow("camera raw and metafile")
-            << QStringList{"x.cr2", "x.wmf", "x.NEF", "x.raw"} << QStringList{}
-            << QStringList{"x.NEF", "x.cr2", "x.wmf"};
-        QTest::newRow("JPEG spellings in any case")
-            << QStringList{"a.JpE", "b.jif", "c.Jpg"} << QStringList{}
-            << QStringList{"a.JpE", "b.jif", "c.Jpg"};
-        QTest::newRow("last extension counts")
-            << QStringList{"x.jpg.png", "y.png.jpg", "z.jpg.bak"} << QStringList{}
-            << QStringList{"y.png.jpg"};
-        QTest::newRow("no extension, a bare dot, unknown")
-            << QStringList{"README", "photo.", "clip.mp4", "notes.txt"} << QStringList{}
-            << QStringList{};
+            << QStringList {"a.jpg", "b.JPEG", "c.png", "d.bmp", "e.tif", ".f.jpg"}
+            << QStringList {} << QStringList {"a.jpg", "b.JPEG"};
+        QTest::newRow("camera raw and metafile") << QStringList {"x.cr2", "x.wmf", "x.NEF",
+            "x.raw"} << QStringList {} << QStringList {"x.NEF", "x.cr2", "x.wmf"};
+        QTest::newRow("JPEG spellings in any case") << QStringList {"a.JpE", "b.jif",
+            "c.Jpg"} << QStringList {} << QStringList {"a.JpE", "b.jif", "c.Jpg"};
+        QTest::newRow("last extension counts") << QStringList {"x.jpg.png", "y.png.jpg",
+            "z.jpg.bak"} << QStringList {} << QStringList {"y.png.jpg"};
+        QTest::newRow("no extension, a bare dot, unknown") << QStringList {"README", "photo.",
+            "clip.mp4", "notes.txt"} << QStringList {} << QStringList {};
         QTest::newRow("folders are not photos")
-            << QStringList{"a.jpg"} << QStringList{"trip.jpg", "sub"} << QStringList{"a.jpg"};
+            << QStringList {"a.jpg"} << QStringList {"trip.jpg", "sub"} << QStringList {"a.jpg"};
     }
 
     void listing()
@@ -118,11 +114,11 @@ private slots:
         QVERIFY(WriteFile(dir.filePath(".c.jpg"), SolidPhoto(Qt::red)));
         QVERIFY(QDir(dir.path()).mkdir("d.jpg"));
         QVERIFY(WriteFile(dir.filePath("e.cr2"), QByteArray("not really raw")));
-        const QStringList dropped{dir.filePath("e.cr2"), dir.filePath("b.png"),
-                                  dir.filePath(".c.jpg"), dir.filePath("d.jpg"),
-                                  dir.filePath("missing.jpg"), dir.filePath("a.jpg")};
+        const QStringList dropped {dir.filePath("e.cr2"), dir.filePath("b.png"),
+            dir.filePath(".c.jpg"), dir.filePath("d.jpg"), dir.filePath("missing.jpg"),
+            dir.filePath("a.jpg")};
         QCOMPARE(OfferedPhotoFiles(dropped),
-                 QStringList({dir.filePath("e.cr2"), dir.filePath("a.jpg")}));
+            QStringList({dir.filePath("e.cr2"), dir.filePath("a.jpg")}));
     }
 
     // The selection list itself; the grid's clicks are tested with the grid.
@@ -131,12 +127,12 @@ private slots:
         QTest::addColumn<QList<int>>("toggles");
         QTest::addColumn<int>("runTo");
         QTest::addColumn<QList<int>>("expected");
-        QTest::newRow("forward") << QList<int>{3} << 6 << QList<int>{3, 4, 5, 6};
-        QTest::newRow("backward, grid order") << QList<int>{6} << 3 << QList<int>{3, 4, 5, 6};
-        QTest::newRow("others dropped") << QList<int>{0, 9, 5} << 7 << QList<int>{5, 6, 7};
-        QTest::newRow("anchor toggled off still anchors") << QList<int>{4, 4} << 2
-                                                          << QList<int>{2, 3, 4};
-        QTest::newRow("no anchor: from the first") << QList<int>{} << 2 << QList<int>{0, 1, 2};
+        QTest::newRow("forward") << QList<int> {3} << 6 << QList<int> {3, 4, 5, 6};
+        QTest::newRow("backward, grid order") << QList<int> {6} << 3 << QList<int> {3, 4, 5, 6};
+        QTest::newRow("others dropped") << QList<int> {0, 9, 5} << 7 << QList<int> {5, 6, 7};
+        QTest::newRow("anchor toggled off still anchors")
+            << QList<int> {4, 4} << 2 << QList<int> {2, 3, 4};
+        QTest::newRow("no anchor: from the first") << QList<int> {} << 2 << QList<int> {0, 1, 2};
     }
 
     void selectionRuns()
