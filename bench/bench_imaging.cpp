@@ -56,15 +56,14 @@ int MakeSet(const QString &dir, int small, int camera)
         const QImage photo = fixtures::Textured(6000, 4000, 1000 + i);
         QByteArray jpeg = fixtures::EncodeJpeg(photo, 92);
         if (exif)
-            jpeg = fixtures::WithExif(
-                jpeg, fixtures::EncodeJpeg(photo.scaled(160, 107, Qt::IgnoreAspectRatio,
-                                                        Qt::SmoothTransformation),
-                                           90));
+            jpeg = fixtures::WithExif(jpeg,
+                fixtures::EncodeJpeg(
+                    photo.scaled(160, 107, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), 90));
         WriteFile(path, jpeg);
     }
     WriteFile(dir + "/65500x65500-header.jpg",
-              fixtures::WithClaimedSize(fixtures::EncodeJpeg(fixtures::Solid(8, 8, Qt::gray)),
-                                        65500, 65500));
+        fixtures::WithClaimedSize(
+            fixtures::EncodeJpeg(fixtures::Solid(8, 8, Qt::gray)), 65500, 65500));
     return 0;
 }
 
@@ -78,7 +77,7 @@ int Measure(int rounds, const QStringList &files)
             sum += s.width() + s.height();
         }
     std::printf("measure_ns_per_file %.0f\nchecksum %lld\n", NsSince(t0) / (rounds * files.size()),
-                static_cast<long long>(sum));
+        static_cast<long long>(sum));
     return 0;
 }
 
@@ -106,9 +105,8 @@ int Floor(int rounds, const QStringList &files)
     jpeg_decompress_struct info;
     ErrorManager err;
     info.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = [](j_common_ptr c) {
-        std::longjmp(reinterpret_cast<ErrorManager *>(c->err)->jump, 1);
-    };
+    err.pub.error_exit
+        = [](j_common_ptr c) { std::longjmp(reinterpret_cast<ErrorManager *>(c->err)->jump, 1); };
     jpeg_create_decompress(&info);
     qint64 sum = 0;
     const auto t0 = Clock::now();
@@ -122,7 +120,7 @@ int Floor(int rounds, const QStringList &files)
             std::fclose(fp);
         }
     std::printf("floor_ns_per_file %.0f\nchecksum %lld\n", NsSince(t0) / (rounds * names.size()),
-                static_cast<long long>(sum));
+        static_cast<long long>(sum));
     jpeg_destroy_decompress(&info);
     return 0;
 }
@@ -150,10 +148,10 @@ int Peak(const QString &file)
     for (int y = 0; white && y < image.height(); ++y)
         for (int x = 0; white && x < image.width(); ++x)
             white = image.pixel(x, y) == 0xFFFFFFFF;
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("measured %dx%d\nthumbnail_all_white %d\npeak_rss_mb %.1f\n", size.width(),
-                size.height(), white ? 1 : 0, usage.ru_maxrss / 1024.0);
+        size.height(), white ? 1 : 0, usage.ru_maxrss / 1024.0);
     return 0;
 }
 

@@ -53,10 +53,10 @@ QThreadPool &ThumbnailPool()
     return *pool;
 }
 
-// One run of the loader. Token 0 means "draw whatever happens" (nothing else may win).
+// One run of the loader; Token is the binding it was started for.
 void Execute(const std::shared_ptr<Bitmap32> &Bitmap, const QString &FileName, std::uint64_t Token)
 {
-    const auto stale = [&] { return Token != 0 && Bitmap->CurrentBinding() != Token; };
+    const auto stale = [&] { return Bitmap->CurrentBinding() != Token; };
     if (stale()) {
         ++Count().stale;
         return;

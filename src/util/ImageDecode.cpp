@@ -52,7 +52,7 @@ QImage ExifThumbnail(QIODevice &file, const JpegHeader &header, QSize Needed)
     exif_data_unset_option(exif.get(), EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
     exif_data_set_option(exif.get(), EXIF_DATA_OPTION_DONT_CHANGE_MAKER_NOTE);
     exif_data_load_data(exif.get(), reinterpret_cast<const unsigned char *>(segment.constData()),
-                        unsigned(segment.size()));
+        unsigned(segment.size()));
     if (!exif->data || exif->size == 0)
         return {};
 
@@ -61,7 +61,8 @@ QImage ExifThumbnail(QIODevice &file, const JpegHeader &header, QSize Needed)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "jpeg");
     const QSize thumb = reader.size();
-    if (!thumb.isValid() || thumb.width() < Needed.width() || thumb.height() < Needed.height()
+    if (!thumb.isValid() || qint64(thumb.width()) * thumb.height() > MaxDecodePixels
+        || thumb.width() < Needed.width() || thumb.height() < Needed.height()
         || !SameProportions(thumb, {header.Width, header.Height}))
         return {};
     return ReadScaled(reader, Needed);
@@ -103,13 +104,12 @@ bool SameProportions(QSize Thumb, QSize Photo)
     if (Thumb.isEmpty() || Photo.isEmpty())
         return false;
     // |th - tw * H / W| and |tw - th * W / H| at most 2 pixels.
-    const qint64 cross = qAbs(qint64(Thumb.height()) * Photo.width()
-                              - qint64(Thumb.width()) * Photo.height());
+    const qint64 cross
+        = qAbs(qint64(Thumb.height()) * Photo.width() - qint64(Thumb.width()) * Photo.height());
     return cross <= 2 * qint64(qMin(Photo.width(), Photo.height()));
 }
 
-QImage DecodePicture(const QString &FileName, QSize StoredSize, QSize Needed,
-                     PictureSource *Source)
+QImage DecodePicture(const QString &FileName, QSize StoredSize, QSize Needed, PictureSource *Source)
 {
     PictureSource ignored;
     if (!Source)
@@ -150,7 +150,7 @@ FittedPicture DecodeFittedPicture(const QString &FileName, QSize Box)
     if (result.StoredSize.isEmpty() || Box.isEmpty())
         return result;
     result.Fit = AspectFitRect({0, 0, result.StoredSize.width(), result.StoredSize.height()},
-                               {0, 0, Box.width(), Box.height()});
+        {0, 0, Box.width(), Box.height()});
     const QSize needed(result.Fit.Width(), result.Fit.Height());
     result.Image = DecodePicture(FileName, result.StoredSize, needed, &result.Source);
     return result;

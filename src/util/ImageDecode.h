@@ -18,9 +18,9 @@ inline constexpr int DecodeAllocationLimitMB = 256;
 
 struct FittedPicture
 {
-    QSize StoredSize{0, 0};    // as MeasureImage gives it
-    TRect Fit;                 // the photo's place inside (0, 0, Box)
-    QImage Image;              // Fit.Width() x Fit.Height(), or null when it cannot be made
+    QSize StoredSize {0, 0}; // as MeasureImage gives it
+    TRect Fit; // the photo's place inside (0, 0, Box)
+    QImage Image; // Fit.Width() x Fit.Height(), or null when it cannot be made
     PictureSource Source = PictureSource::None;
 };
 
@@ -30,8 +30,8 @@ struct FittedPicture
 // DCT scaling, so a big photo is never decoded at full size); camera raw: the embedded
 // preview. Null when the file cannot be decoded or is too large to decode safely.
 // Thread-safe.
-QImage DecodePicture(const QString &FileName, QSize StoredSize, QSize Needed,
-                     PictureSource *Source = nullptr);
+QImage DecodePicture(
+    const QString &FileName, QSize StoredSize, QSize Needed, PictureSource *Source = nullptr);
 
 // Measures the photo, fits it into Box with AspectFitRect and decodes it at the fitted size.
 FittedPicture DecodeFittedPicture(const QString &FileName, QSize Box);

@@ -11,7 +11,9 @@ namespace {
 class ByteWindow
 {
 public:
-    explicit ByteWindow(QIODevice &d) : m_dev(d) {}
+    explicit ByteWindow(QIODevice &d)
+        : m_dev(d)
+    { }
 
     // Makes bytes [pos, pos + n) available; false at the end of the device.
     bool Need(qint64 pos, int n)
@@ -58,13 +60,13 @@ constexpr qint64 MaxGarbage = 1 << 20;
 bool LooksLikeJpeg(const char *Head, qint64 Length)
 {
     return Length >= 3 && static_cast<unsigned char>(Head[0]) == 0xFF
-           && static_cast<unsigned char>(Head[1]) == 0xD8
-           && static_cast<unsigned char>(Head[2]) == 0xFF;
+        && static_cast<unsigned char>(Head[1]) == 0xD8
+        && static_cast<unsigned char>(Head[2]) == 0xFF;
 }
 
 bool ReadJpegHeader(QIODevice &Device, JpegHeader &Header)
 {
-    Header = JpegHeader{};
+    Header = JpegHeader {};
     ByteWindow w(Device);
     if (!w.Need(0, 3) || w.At(0) != 0xFF || w.At(1) != 0xD8)
         return false;
@@ -106,7 +108,7 @@ bool ReadJpegHeader(QIODevice &Device, JpegHeader &Header)
             Header.Progressive = (marker & 0x03) == 0x02;
             // Height 0 means "given later by DNL", which decoders refuse.
             return Header.Width > 0 && Header.Height > 0 && Header.Components > 0
-                   && length >= 8 + 3 * Header.Components;
+                && length >= 8 + 3 * Header.Components;
         }
         if (marker == 0xE1 && Header.ExifOffset < 0 && length >= 8 && w.Need(pos + 2, 6)) {
             static const unsigned char exif[6] = {'E', 'x', 'i', 'f', 0, 0};

@@ -29,10 +29,9 @@ std::unique_ptr<LibRaw> OpenRaw(const QString &FileName)
 
 bool IsRawFileName(const QString &FileName)
 {
-    static const char *const extensions[] = {"crw", "cr2", "cr3", "nef", "nrw", "arw", "srf",
-                                             "sr2", "dng", "pef", "raf", "x3f", "bay", "orf",
-                                             "mrw", "dcr", "kdc", "rw2", "rwl", "raw", "3fr",
-                                             "erf", "mef", "mos", "srw", "iiq"};
+    static const char *const extensions[] = {"crw", "cr2", "cr3", "nef", "nrw", "arw", "srf", "sr2",
+        "dng", "pef", "raf", "x3f", "bay", "orf", "mrw", "dcr", "kdc", "rw2", "rwl", "raw", "3fr",
+        "erf", "mef", "mos", "srw", "iiq"};
     const QString suffix = QFileInfo(FileName).suffix();
     if (suffix.size() != 3)
         return false;
@@ -70,8 +69,8 @@ QImage DecodeRawPreview(const QString &FileName, QSize Needed, qint64 MaxPixels)
         return {};
     QImage picture;
     if (mem->type == LIBRAW_IMAGE_JPEG) {
-        QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mem->data),
-                                                   qsizetype(mem->data_size));
+        QByteArray bytes = QByteArray::fromRawData(
+            reinterpret_cast<const char *>(mem->data), qsizetype(mem->data_size));
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer, "jpeg");
@@ -82,8 +81,8 @@ QImage DecodeRawPreview(const QString &FileName, QSize Needed, qint64 MaxPixels)
             picture = reader.read();
         }
     } else if (mem->type == LIBRAW_IMAGE_BITMAP && mem->colors == 3 && mem->bits == 8) {
-        const QImage view(mem->data, mem->width, mem->height, qsizetype(mem->width) * 3,
-                          QImage::Format_RGB888);
+        const QImage view(
+            mem->data, mem->width, mem->height, qsizetype(mem->width) * 3, QImage::Format_RGB888);
         picture = view.scaled(Needed, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     LibRaw::dcraw_clear_mem(mem);

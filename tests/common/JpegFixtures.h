@@ -62,7 +62,7 @@ inline QImage Textured(int width, int height, unsigned seed = 1)
             state = state * 1664525u + 1013904223u;
             const int noise = int(state >> 28);
             line[x] = qRgb((x * 255 / width + noise) & 0xFF, (y * 255 / height + noise) & 0xFF,
-                           ((x + y) * 127 / (width + height) + 64 + noise) & 0xFF);
+                ((x + y) * 127 / (width + height) + 64 + noise) & 0xFF);
         }
     }
     return image;
@@ -70,8 +70,7 @@ inline QImage Textured(int width, int height, unsigned seed = 1)
 
 // Splices an EXIF APP1 segment into Jpeg, after its JFIF segment (if any): Orientation
 // (0 = none) and a JPEG thumbnail (empty = none).
-inline QByteArray WithExif(const QByteArray &Jpeg, const QByteArray &Thumbnail,
-                           int Orientation = 0)
+inline QByteArray WithExif(const QByteArray &Jpeg, const QByteArray &Thumbnail, int Orientation = 0)
 {
     ExifData *exif = exif_data_new();
     exif_data_set_byte_order(exif, EXIF_BYTE_ORDER_INTEL);

@@ -20,7 +20,7 @@ const QColor Red(220, 30, 30);
 bool Near(QRgb a, QColor b, int tolerance = 16)
 {
     return qAbs(qRed(a) - b.red()) <= tolerance && qAbs(qGreen(a) - b.green()) <= tolerance
-           && qAbs(qBlue(a) - b.blue()) <= tolerance && qAlpha(a) == 255;
+        && qAbs(qBlue(a) - b.blue()) <= tolerance && qAlpha(a) == 255;
 }
 
 // True when another thread can take the lock (a loader that ended without unlocking would
@@ -113,11 +113,11 @@ private slots:
                 const QRgb p = image.pixel(x, y);
                 if (fit.contains(x, y)) {
                     if (!Near(p, Blue))
-                        QFAIL(qPrintable(QString("picture pixel (%1, %2) is %3")
-                                             .arg(x).arg(y).arg(p, 8, 16)));
+                        QFAIL(qPrintable(
+                            QString("picture pixel (%1, %2) is %3").arg(x).arg(y).arg(p, 8, 16)));
                 } else if (p != White) {
-                    QFAIL(qPrintable(QString("band pixel (%1, %2) is %3")
-                                         .arg(x).arg(y).arg(p, 8, 16)));
+                    QFAIL(qPrintable(
+                        QString("band pixel (%1, %2) is %3").arg(x).arg(y).arg(p, 8, 16)));
                 }
             }
         }
@@ -130,9 +130,11 @@ private slots:
         const QByteArray jpeg = EncodeJpeg(Solid(64, 48, Blue));
         QTest::newRow("zero-byte") << "empty.jpg" << QByteArray();
         QTest::newRow("text named .jpg") << "text-named.jpg" << QByteArray("not a photo\n");
-        QTest::newRow("truncated header") << "truncated.jpg" << jpeg.left(jpeg.indexOf("\xFF\xC0") + 4);
+        QTest::newRow("truncated header")
+            << "truncated.jpg" << jpeg.left(jpeg.indexOf("\xFF\xC0") + 4);
         QTest::newRow("65500 x 65500 header")
-            << "65500x65500-header.jpg" << WithClaimedSize(EncodeJpeg(Solid(8, 8, Blue)), 65500, 65500);
+            << "65500x65500-header.jpg"
+            << WithClaimedSize(EncodeJpeg(Solid(8, 8, Blue)), 65500, 65500);
         QTest::newRow("missing") << QString() << QByteArray();
     }
 
@@ -154,6 +156,33 @@ private slots:
             expected.fill(White);
             QCOMPARE(bitmap->Snapshot(), expected);
         }
+    }
+
+    // Damage after the header: the load still ends normally with what could be decoded.
+    void damagedPhotoEndsNormally_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray jpeg = EncodeJpeg(Textured(800, 600));
+        QTest::newRow("truncated in the scan") << jpeg.left(jpeg.size() / 3);
+        QByteArray exif("\xFF\xE1\x00\x28"
+                        "Exif\x00\x00II*\x00\xFF\xFF\xFF\x7F",
+            18);
+        exif.append(QByteArray(40 - 2 - 14, '\xEE'));
+        QByteArray corrupt = EncodeJpeg(Solid(640, 480, Blue));
+        corrupt.insert(2, exif);
+        QTest::newRow("corrupt EXIF segment") << corrupt;
+    }
+
+    void damagedPhotoEndsNormally()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString path = Write("damaged.jpg", bytes);
+        auto bitmap = Bitmap32::Create();
+        LoadThumbnail(bitmap, path, true);
+        QVERIFY(LockFreeElsewhere(*bitmap));
+        const QImage image = bitmap->Snapshot();
+        QCOMPARE(image.size(), QSize(120, 105));
+        QVERIFY(image.pixel(60, 10) != White); // the top of the picture was decoded
     }
 
     void detachedLoadNotifies()
@@ -229,7 +258,8 @@ private slots:
         QTest::addColumn<QSize>("photo");
         QTest::addColumn<QSize>("thumb");
         QTest::addColumn<bool>("used");
-        QTest::newRow("same proportions, large enough") << QSize(640, 480) << QSize(160, 120) << true;
+        QTest::newRow("same proportions, large enough")
+            << QSize(640, 480) << QSize(160, 120) << true;
         QTest::newRow("3:2 rounded to 160 x 107") << QSize(6000, 4000) << QSize(160, 107) << true;
         QTest::newRow("letterboxed 160 x 120 of a 3:2 photo")
             << QSize(600, 400) << QSize(160, 120) << false;
@@ -243,9 +273,9 @@ private slots:
         QFETCH(QSize, thumb);
         QFETCH(bool, used);
         const QByteArray bytes = WithExif(EncodeJpeg(Solid(photo.width(), photo.height(), Blue)),
-                                          EncodeJpeg(Solid(thumb.width(), thumb.height(), Red)));
-        const QString path = Write(QString("exif-%1x%2.jpg").arg(thumb.width()).arg(thumb.height()),
-                                   bytes);
+            EncodeJpeg(Solid(thumb.width(), thumb.height(), Red)));
+        const QString path
+            = Write(QString("exif-%1x%2.jpg").arg(thumb.width()).arg(thumb.height()), bytes);
         const QImage image = Waited(path);
         QVERIFY(Near(Centre(image), used ? Red : Blue));
 
@@ -257,8 +287,8 @@ private slots:
     // The trimming preview needs more than the embedded thumbnail has: decoded, at its size.
     void largerBoxDecodesThePhoto()
     {
-        const QString path = Write("preview.jpg", WithExif(EncodeJpeg(Solid(4000, 3000, Blue)),
-                                                           EncodeJpeg(Solid(160, 120, Red))));
+        const QString path = Write("preview.jpg",
+            WithExif(EncodeJpeg(Solid(4000, 3000, Blue)), EncodeJpeg(Solid(160, 120, Red))));
         const FittedPicture picture = DecodeFittedPicture(path, {400, 400});
         QCOMPARE(picture.StoredSize, QSize(4000, 3000));
         QCOMPARE(picture.Source, PictureSource::ScaledDecode);

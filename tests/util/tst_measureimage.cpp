@@ -33,18 +33,21 @@ private slots:
         const QImage photo = Textured(64, 48);
         const QByteArray jpeg = EncodeJpeg(photo);
         QTest::newRow("jpeg") << "a.jpg" << jpeg << QSize(64, 48);
-        QTest::newRow("progressive jpeg") << "p.jpg" << EncodeProgressiveJpeg(photo) << QSize(64, 48);
+        QTest::newRow("progressive jpeg")
+            << "p.jpg" << EncodeProgressiveJpeg(photo) << QSize(64, 48);
         QTest::newRow("png") << "b.png" << EncodeImage(photo, "PNG") << QSize(64, 48);
         QTest::newRow("tiff") << "c.tif" << EncodeImage(Textured(33, 21), "TIFF") << QSize(33, 21);
         QTest::newRow("bmp") << "d.bmp" << EncodeImage(Textured(7, 300), "BMP") << QSize(7, 300);
         QTest::newRow("png named .jpg")
             << "png-with-jpeg-extension.jpg" << EncodeImage(photo, "PNG") << QSize(64, 48);
         // Orientation 6 would show it 48 x 64; the size stays the stored one.
-        QTest::newRow("exif-rotated jpeg") << "rotated.jpg" << WithExif(jpeg, {}, 6) << QSize(64, 48);
+        QTest::newRow("exif-rotated jpeg")
+            << "rotated.jpg" << WithExif(jpeg, {}, 6) << QSize(64, 48);
         QTest::newRow("exif with thumbnail")
             << "thumb.jpg" << WithExif(jpeg, EncodeJpeg(Solid(16, 12, Qt::red))) << QSize(64, 48);
         QTest::newRow("65500 x 65500 header")
-            << "65500x65500-header.jpg" << WithClaimedSize(EncodeJpeg(Solid(8, 8, Qt::gray)), 65500, 65500)
+            << "65500x65500-header.jpg"
+            << WithClaimedSize(EncodeJpeg(Solid(8, 8, Qt::gray)), 65500, 65500)
             << QSize(65500, 65500);
         // Stray bytes between segments are skipped, as libjpeg does.
         QByteArray garbage = jpeg;
@@ -61,8 +64,8 @@ private slots:
         QTest::newRow("only the start marker") << "soi.jpg" << jpeg.left(3) << QSize(0, 0);
         QTest::newRow("zero width in header")
             << "zero-width.jpg" << WithClaimedSize(jpeg, 0, 48) << QSize(0, 0);
-        QTest::newRow("truncated png") << "truncated.png" << EncodeImage(photo, "PNG").left(20)
-                                       << QSize(0, 0);
+        QTest::newRow("truncated png")
+            << "truncated.png" << EncodeImage(photo, "PNG").left(20) << QSize(0, 0);
     }
 
     void measuresAsStored()
