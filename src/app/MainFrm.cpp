@@ -2,6 +2,7 @@
 #include "ui_MainFrm.h"
 
 #include "app/AppFonts.h"
+#include "app/CartPage.h"
 #include "app/CommandLine.h"
 #include "app/FolderPage.h"
 #include "app/Icons.h"
@@ -63,13 +64,19 @@ TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     ui->FolderSplitter->setSizes({185, OuterWidth - 185});
     ui->FolderSplitter->setStretchFactor(1, 1);
 
+    CartPageHost cartHost;
+    cartHost.ShowWaitPanel = [this] { ShowWaitPanel(); };
+    cartHost.HideWaitPanel = [this] { HideWaitPanel(); };
+    cartHost.UserID = [this] { return UserID; };
+    cartHost.Terminate = [] { QCoreApplication::quit(); };
+    cartHost.Window = this;
+    m_cartPage = new TCartPage(ui->BatchPanel, ui->OrderBrowserPanel, std::move(cartHost), this);
+
     FolderPageHost folderHost;
     folderHost.ShowWaitPanel = [this] { ShowWaitPanel(); };
     folderHost.HideWaitPanel = [this] { HideWaitPanel(); };
     folderHost.ShowCartPage = [this] { ui->pcMain->setCurrentIndex(CartPageIndex); };
-    folderHost.OrderBrowser = [this] {
-        return ui->OrderBrowserPanel->findChild<TOrderBrowser *>();
-    };
+    folderHost.OrderBrowser = [this] { return m_cartPage->OrderBrowser(); };
     folderHost.ggProgress = ui->ggProgress;
     folderHost.CartPage = ui->CartPage;
     m_folderPage = new TFolderPage(ui->FolderTreePanel, ui->FolderGridPanel,
@@ -167,10 +174,25 @@ void TfrmMain::btnAddToListClick()
     m_folderPage->btnAddToListClick();
 }
 
-// The handlers below belong to the cart page; their work arrives with its batch panel.
-void TfrmMain::btnInitializeClick() { }
-void TfrmMain::btnClearClick() { }
-void TfrmMain::btnUploadClick() { }
+void TfrmMain::btnInitializeClick()
+{
+    m_cartPage->btnInitializeClick();
+}
+
+void TfrmMain::btnClearClick()
+{
+    m_cartPage->btnClearClick();
+}
+
+void TfrmMain::btnUploadClick()
+{
+    m_cartPage->btnUploadClick();
+}
+
+TOrderBrowser *TfrmMain::OrderBrowser() const
+{
+    return m_cartPage->OrderBrowser();
+}
 
 void TfrmMain::sLabel2Click()
 {

@@ -12,7 +12,9 @@ class QLabel;
 class QProgressBar;
 class QTabWidget;
 class QToolButton;
+class TCartPage;
 class TFolderPage;
+class TOrderBrowser;
 class WebView;
 
 // The main window: the banner across the top and the page control with the folder page
@@ -72,6 +74,9 @@ public:
     QToolButton *ToolButton(const QString &Name) const;
     // The folder tree, the photo grid and their commands.
     TFolderPage *Folders() const { return m_folderPage; }
+    // The order browser beside the batch panel, and the cart page's commands.
+    TOrderBrowser *OrderBrowser() const;
+    TCartPage *Cart() const { return m_cartPage; }
 
 protected:
     void showEvent(QShowEvent *Event) override;
@@ -83,6 +88,7 @@ private:
 
     Ui::TfrmMain *ui;
     TFolderPage *m_folderPage = nullptr;
+    TCartPage *m_cartPage = nullptr;
     bool m_waitCursor = false;
     bool m_placed = false;
 };
