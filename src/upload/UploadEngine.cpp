@@ -16,6 +16,7 @@
 #include <QThread>
 
 #include <exception>
+#include <future>
 
 namespace {
 
@@ -272,8 +273,19 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
         if (!QFileInfo(order.FileName).isReadable() || !QFileInfo(order.FileName).isFile())
             throw UploadFailure(QStringLiteral("Cannot open file \"%1\".").arg(order.FileName));
 
+        // The thumbnail is drawn and encoded while the photo travels; it is stored after the
+        // photo, as always. Leaving the loop waits for it (the future's end).
+        std::future<QByteArray> thumbJpeg = std::async(std::launch::async, [&order, thumbnail] {
+            order.LoadThumbnail(thumbnail, true);
+            QByteArray jpeg;
+            BitmapToJpeg(*thumbnail, jpeg);
+            return jpeg;
+        });
+
         const QString remote = RemotePhotoPath(ordersFolder, uploadName);
-        if (!m_ftp->StoreFile(order.FileName, remote)) {
+        const bool stored = m_ftp->StoreFile(order.FileName, remote);
+        noteSilentReconnect();
+        if (!stored) {
             if (m_ftp->LastCancelled() || CancelRequest) {
                 result = false;
                 break;
@@ -294,8 +306,8 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
             }
         }
 
-        order.LoadThumbnail(thumbnail, true);
-        SendThumbnail(*thumbnail, RemoteThumbnailPath(thumbsFolder, uploadName));
+        SendThumbnail(thumbJpeg.get(), RemoteThumbnailPath(thumbsFolder, uploadName));
+        noteSilentReconnect();
 
         CartInfo += uploadName + u':' + order.CartInfoLine();
         m_totalDone = i + 1;
@@ -314,13 +326,23 @@ bool UploadEngine::Reconnect()
     return m_ftp->IsConnected();
 }
 
-bool UploadEngine::SendThumbnail(const Bitmap32 &Bitmap, const QString &RemotePath)
+void UploadEngine::noteSilentReconnect()
 {
-    QByteArray jpeg;
-    if (BitmapToJpeg(Bitmap, jpeg)) {
+    // A drop that came too late for the check before the photo was mended by libcurl's own
+    // new login: it is a reconnection all the same, and counted and shown as one.
+    if (!m_ftp->LastCallLoggedInAgain())
+        return;
+    m_observer.SetExceptionText(UploadTexts::Reconnecting);
+    ++ReconnectCount;
+    m_observer.SetExceptionText(UploadTexts::Reconnected(ReconnectCount));
+}
+
+bool UploadEngine::SendThumbnail(const QByteArray &Jpeg, const QString &RemotePath)
+{
+    if (!Jpeg.isEmpty()) {
         QString path = RemotePath;
         path.replace(u' ', u'_');
-        m_ftp->StoreData(jpeg, path); // a missing thumbnail does not hold up the order
+        m_ftp->StoreData(Jpeg, path); // a missing thumbnail does not hold up the order
     }
     return true;
 }

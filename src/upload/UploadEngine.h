@@ -74,7 +74,9 @@ private:
     bool connectFtp();
     bool SendByFtp(const QString &Stamp, QString &CartInfo);
     bool Reconnect();
-    bool SendThumbnail(const Bitmap32 &Bitmap, const QString &RemotePath);
+    void noteSilentReconnect();
+    // Stores one encoded thumbnail; its failure is ignored (always true).
+    bool SendThumbnail(const QByteArray &Jpeg, const QString &RemotePath);
     bool SendByHttp(const QString &Stamp, QString &CartInfo);
     bool SendCartInfo(const QString &CartInfo, const QString &CartInfoPath);
 

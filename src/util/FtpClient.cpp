@@ -38,6 +38,8 @@ struct FtpClient::Impl
 
     CURL *Curl = nullptr;
     bool Connected = false;
+    bool LoggedInAgain = false;
+    bool SawGreeting = false;
 
     // Per call.
     char ErrorBuffer[CURL_ERROR_SIZE] = {};
@@ -81,6 +83,7 @@ struct FtpClient::Impl
             curl_easy_reset(Curl); // the cached control connection stays
         ErrorBuffer[0] = '\0';
         LastReply.clear();
+        SawGreeting = false;
         Cancelled = false;
         Listing = false;
         Reported = -1;
@@ -114,8 +117,12 @@ struct FtpClient::Impl
     CURLcode perform(QString &Error, bool &WasCancelled)
     {
         CURLcode code = CURLE_FAILED_INIT;
+        const bool wasConnected = Connected;
         if (Curl)
             code = curl_easy_perform(Curl);
+        // A greeting means a new control connection: libcurl found the old one dead and logged
+        // in again on its own. (Its connection count includes the data connections.)
+        LoggedInAgain = wasConnected && SawGreeting;
         WasCancelled = Cancelled;
         if (code != CURLE_OK) {
             if (Cancelled)
@@ -145,8 +152,11 @@ struct FtpClient::Impl
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
         // "123-" lines continue a reply; the last line of a reply carries "123 ".
-        if (line.size() >= 4 && line.at(3) == ' ')
+        if (line.size() >= 4 && line.at(3) == ' ') {
             impl->LastReply = line;
+            if (line.startsWith("220"))
+                impl->SawGreeting = true;
+        }
         return length;
     }
 
@@ -258,6 +268,7 @@ bool FtpClient::Connect()
     curl_easy_setopt(d->Curl, CURLOPT_NOBODY, 1L);
     d->Connected = true;
     const CURLcode code = d->perform(m_lastError, m_lastCancelled);
+    d->LoggedInAgain = false;
     if (code != CURLE_OK)
         d->close();
     return d->Connected;
@@ -266,6 +277,11 @@ bool FtpClient::Connect()
 void FtpClient::Disconnect()
 {
     d->close();
+}
+
+bool FtpClient::LastCallLoggedInAgain() const
+{
+    return d->LoggedInAgain;
 }
 
 bool FtpClient::IsConnected()

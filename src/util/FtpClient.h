@@ -59,6 +59,9 @@ public:
     // Ends the session (QUIT when the connection is alive) and closes the socket.
     void Disconnect();
     bool IsConnected();
+    // The last call found the control connection closed (a drop the check before it could not
+    // see yet) and libcurl logged in again by itself before carrying it out.
+    bool LastCallLoggedInAgain() const;
 
     // Each returns false on failure, with LastError() set. Folder paths are absolute.
     bool List(const QString &Folder, QList<QByteArray> &Names);
