@@ -1,0 +1,124 @@
+// The upload engine on loopback, for bench/run-upload.sh, which runs the anchor tools beside it.
+//   bench_upload ftp WEB_URL FTP_URL USER FILE...    whole FTP route (photos + thumbnails +
+//                                                    cart-info post); prints bytes, seconds,
+//                                                    throughput and peak memory
+//   bench_upload http WEB_URL UPLOAD_URL USER FILE...  the web route without the pauses after
+//                                                    each photo (FTP pointed at a closed port)
+//   bench_upload make FILE MEGABYTES                 a JPEG of that size that does not compress
+#include "model/uBrimvaleOrders.h"
+#include "upload/IUploadObserver.h"
+#include "upload/UploadEngine.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QStringList>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+class QuietObserver : public IUploadObserver
+{
+public:
+    void SetMessage(const QString &) override {}
+    void SetSpeed(const QString &) override {}
+    void SetExceptionText(const QString &) override {}
+    void FileGauge(std::int64_t, std::int64_t) override {}
+    void TotalGauge(int, int) override {}
+    void SetCancelEnabled(bool) override {}
+    void ShowMessage(const QString &Text) override { std::fprintf(stderr, "message: %s\n", qPrintable(Text)); }
+    bool AskWebRoute(const QString &) override { return true; }
+    void ShowError(const QString &Text) override { std::fprintf(stderr, "error: %s\n", qPrintable(Text)); }
+    void OpenBrowser(const QByteArray &) override {}
+};
+
+double peakRssMb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+int make(const QString &path, qint64 megabytes)
+{
+    QImage image(32, 32, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray small;
+    {
+        QBuffer buffer(&small);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "JPG", 90);
+    }
+    // A small picture, then noise after its end marker: the file has the size of a large
+    // photo and does not compress, while its thumbnail stays cheap to draw.
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return 1;
+    f.write(small);
+    const qint64 target = megabytes * 1024 * 1024;
+    unsigned state = 12345;
+    QByteArray block(1 << 20, '\0');
+    for (qint64 written = small.size(); written < target; written += block.size()) {
+        for (qsizetype i = 0; i < block.size(); ++i) {
+            state = state * 1664525u + 1013904223u;
+            block[i] = char(state >> 24);
+        }
+        f.write(block.constData(), qMin<qint64>(block.size(), target - written));
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() == 3 && args[0] == "make")
+        return make(args[1], args[2].toLongLong());
+    if (args.size() < 5 || (args[0] != "ftp" && args[0] != "http")) {
+        std::fprintf(stderr, "usage: bench_upload ftp|http WEB_URL FTP_OR_UPLOAD_URL USER FILE...\n");
+        return 2;
+    }
+    const bool ftp = args[0] == "ftp";
+    std::vector<std::unique_ptr<TOrder>> orders;
+    qint64 bytes = 0;
+    for (const QString &file : args.mid(4)) {
+        auto order = TOrder::Create(file);
+        order->SetQuantity(2, 1);
+        order->SetLayout(TOrder::LayoutPaperFull);
+        bytes += QFileInfo(file).size();
+        orders.push_back(std::move(order));
+    }
+    QuietObserver observer;
+    UploadEngine engine(observer);
+    engine.Settings.WebUrl = args[1];
+    if (ftp) {
+        engine.Settings.FtpUrl = args[2];
+        engine.Settings.UploadUrl = args[1];
+    } else {
+        engine.Settings.UploadUrl = args[2];
+        engine.Settings.FtpUrl = QStringLiteral("ftp://127.0.0.1:1"); // refused: the web route
+        engine.Settings.PhotoPauseMs = 0;
+    }
+    for (const auto &o : orders)
+        engine.Orders.append(o.get());
+    engine.UserID = args[3];
+    engine.Reset();
+    QElapsedTimer clock;
+    clock.start();
+    const bool ok = engine.RunUpload();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    std::printf("completed %d\nbytes %lld\nseconds %.3f\nmb_per_s %.1f\npeak_rss_mb %.1f\n", ok ? 1 : 0,
+        static_cast<long long>(bytes), seconds, bytes / 1048576.0 / seconds, peakRssMb());
+    return ok ? 0 : 1;
+}
