@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
 #include <QStringList>
@@ -232,5 +233,8 @@ inline QByteArray ThumbsPath(const QString &User, const QString &Name)
                 break;                                                                             \
             QTest::qWait(20);                                                                      \
         }                                                                                          \
-        QVERIFY(service.reset(true));                                                              \
+        const QJsonObject answer = service.control("reset", QJsonObject{{"files", true}});      \
+        QVERIFY2(answer.value("ok").toBool(),                                                      \
+                 qPrintable(QString::fromUtf8(QJsonDocument(answer).toJson(QJsonDocument::Compact)) \
+                            + (service.isRunning() ? " (running)" : " (service ended)")));         \
     }

@@ -90,8 +90,18 @@ class State:
             os.makedirs(os.path.join(self.ftp_root, sub), exist_ok=True)
 
     def wipe_files(self):
-        if os.path.isdir(self.ftp_root):
-            shutil.rmtree(os.fsencode(self.ftp_root))
+        # A transfer that is still finishing may add a file while the tree is removed; try
+        # again rather than fail the reset.
+        root = os.fsencode(self.ftp_root)
+        for attempt in range(5):
+            try:
+                if os.path.isdir(root):
+                    shutil.rmtree(root)
+                break
+            except OSError:
+                if attempt == 4:
+                    raise
+                time.sleep(0.05)
         self.make_folders()
 
     def resolve(self, raw_path):
