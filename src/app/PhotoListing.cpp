@@ -5,6 +5,10 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 const char *const ExcludedExtensionsText
     = "tif,tiff,fax,bw,rgb,rgba,sgi,cel,pic,tga,vst,icb,vda,win,pcx,pcc,scr,pcd,ppm,pgm,pbm,cut,"
       "pal,gif,rla,rpf,bmp,rle,dib,pds,pdd,psp,png,ico,psd,pdd,rle,dib,gif,eps,pdf,pdp,raw,pct,"
@@ -61,6 +65,45 @@ bool IsOfferedPhotoName(const QString &FileName)
     return OfferedSet().contains(extension.toString().toLower());
 }
 
+bool NaturalNameLess(const QString &A, const QString &B)
+{
+    qsizetype i = 0, j = 0;
+    while (i < A.size() && j < B.size()) {
+        if (A[i].isDigit() && B[j].isDigit()) {
+            // Compare the two runs of digits by value: drop leading zeros, then the longer
+            // run is the larger number, else the first differing digit decides.
+            qsizetype ei = i, ej = j;
+            while (ei < A.size() && A[ei].isDigit())
+                ++ei;
+            while (ej < B.size() && B[ej].isDigit())
+                ++ej;
+            qsizetype si = i, sj = j;
+            while (si + 1 < ei && A[si] == u'0')
+                ++si;
+            while (sj + 1 < ej && B[sj] == u'0')
+                ++sj;
+            if (ei - si != ej - sj)
+                return ei - si < ej - sj;
+            for (; si < ei; ++si, ++sj) {
+                if (A[si] != B[sj])
+                    return A[si] < B[sj];
+            }
+            i = ei;
+            j = ej;
+            continue;
+        }
+        const QChar a = A[i].toCaseFolded(), b = B[j].toCaseFolded();
+        if (a != b)
+            return a < b;
+        ++i;
+        ++j;
+    }
+    if ((A.size() - i) != (B.size() - j))
+        return (A.size() - i) < (B.size() - j);
+    // Equal but for case or leading zeros: a fixed order all the same.
+    return A < B;
+}
+
 QStringList ListFolderPhotos(const QString &Folder)
 {
     QStringList photos;
@@ -73,6 +116,17 @@ QStringList ListFolderPhotos(const QString &Folder)
         if (IsOfferedPhotoName(it.fileName()))
             photos.append(path);
     }
+    // The file system's own order is arbitrary here; people expect their photos by name, with
+    // numbers in number order (IMG_2 before IMG_10) and letter case ignored.
+    std::vector<std::pair<QString, QString>> keyed; // (file name, path)
+    keyed.reserve(photos.size());
+    for (const QString &path : std::as_const(photos))
+        keyed.emplace_back(QFileInfo(path).fileName(), path);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto &a, const auto &b) { return NaturalNameLess(a.first, b.first); });
+    photos.clear();
+    for (auto &entry : keyed)
+        photos.append(std::move(entry.second));
     return photos;
 }
 

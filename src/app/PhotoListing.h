@@ -18,9 +18,12 @@ const QStringList &OfferedExtensions();
 // True when FileName (a name or a path) carries an offered extension, in any letter case.
 bool IsOfferedPhotoName(const QString &FileName);
 
-// The full paths of the offered photos of Folder, in the order the file system lists them.
+// The full paths of the offered photos of Folder, in name order (NaturalNameLess).
 // Empty when the folder cannot be listed.
 QStringList ListFolderPhotos(const QString &Folder);
+
+// Name order as people read it: letter case ignored, runs of digits compared as numbers.
+bool NaturalNameLess(const QString &A, const QString &B);
 
 // The offered photos among Paths (dropped files): existing plain, non-hidden files with an
 // offered extension, in the given order.

@@ -69,6 +69,18 @@ private slots:
         QCOMPARE(listed, offered);
     }
 
+    void listedByNameWithNumbersInOrder()
+    {
+        QTemporaryDir dir;
+        const QStringList created{"img_10.jpg", "IMG_2.jpg", "b.jpg", "A.jpg", "img_1.JPG"};
+        for (const QString &name : created)
+            QVERIFY(WriteFile(dir.filePath(name), SolidPhoto(Qt::green)));
+        QStringList listed = ListFolderPhotos(dir.path());
+        for (QString &path : listed)
+            path = QFileInfo(path).fileName();
+        QCOMPARE(listed, QStringList({"A.jpg", "b.jpg", "img_1.JPG", "IMG_2.jpg", "img_10.jpg"}));
+    }
+
     void linksAndBrokenLinks()
     {
         QTemporaryDir dir;
