@@ -254,7 +254,9 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
     const QString thumbsFolder = ThumbsFolder(Stamp, UserID);
     const QString ordersFolder = OrdersFolder(Stamp, UserID);
     CartInfo.clear();
-    MakeFtpDirectories(*m_ftp, thumbsFolder);
+    // Thumbnails are stored with every blank of their path turned into "_", the user's folder
+    // included; make that folder, or a user id with blanks would lose every thumbnail.
+    MakeFtpDirectories(*m_ftp, QString(thumbsFolder).replace(u' ', u'_'));
     MakeFtpDirectories(*m_ftp, ordersFolder);
 
     for (int i = 0; i < count; ++i) {

@@ -353,6 +353,12 @@ private slots:
                   "&dir=20240520&id=kim & lee&httpapp=2");
         QVERIFY(Args(service, "STOR").first().startsWith("/images/orders/20240520/kim & lee/"));
         QVERIFY(Args(service, "STOR").at(1).startsWith("/images/thumbs/20240520/kim_&_lee/"));
+        // The thumbnail arrived: its folder was made under the same name.
+        bool thumbStored = false;
+        for (const QJsonValue &v : service.record(QJsonObject{{"kinds", QJsonArray{"file"}}}))
+            thumbStored |= v.toObject().value("path").toString().startsWith(
+                "/images/thumbs/20240520/kim_&_lee/");
+        QVERIFY(thumbStored);
         QCOMPARE(cartInfoFile(user),
             toCp949(UploadName(Stamp, 0, photos.At(0).FileName) + u':' + FourBySixLine));
     }
