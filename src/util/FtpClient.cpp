@@ -1,6 +1,7 @@
 #include "util/FtpClient.h"
 
 #include "util/Cp949.h"
+#include "util/CurlGlobal.h"
 #include "util/SocketProbe.h"
 
 #include <QFile>
@@ -10,16 +11,6 @@
 #include <cstring>
 
 namespace {
-
-void ensureCurlGlobal()
-{
-    struct Global
-    {
-        Global() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-        ~Global() { curl_global_cleanup(); }
-    };
-    static Global global;
-}
 
 // Larger than libcurl's 64 KB default: fewer read calls and progress reports per photo.
 constexpr long UploadBufferSize = 512 * 1024;
@@ -76,7 +67,7 @@ struct FtpClient::Impl
 
     void prepare(const QByteArray &Url, long FileMethod)
     {
-        ensureCurlGlobal();
+        EnsureCurlGlobal();
         if (!Curl)
             Curl = curl_easy_init();
         else

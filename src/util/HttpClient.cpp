@@ -1,22 +1,12 @@
 #include "util/HttpClientImpl.h"
 
+#include "util/CurlGlobal.h"
+
 #include <QUrl>
 
 #include <cstring>
 
 namespace {
-
-// libcurl's global set-up is not thread-safe and must run once before any handle exists; a
-// function-local static gives exactly that.
-void ensureCurlGlobal()
-{
-    struct Global
-    {
-        Global() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-        ~Global() { curl_global_cleanup(); }
-    };
-    static Global global;
-}
 
 constexpr long MaxRedirects = 5;
 
@@ -24,7 +14,7 @@ constexpr long MaxRedirects = 5;
 
 HttpClient::Impl::Impl()
 {
-    ensureCurlGlobal();
+    EnsureCurlGlobal();
     Curl = curl_easy_init();
     if (!Curl)
         throw HttpError(QStringLiteral("The HTTP transport could not be started"));
