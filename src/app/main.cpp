@@ -1,3 +1,4 @@
+#include "app/AutoTest.h"
 #include "app/KestrunApplication.h"
 #include "app/MainFrm.h"
 #include "app/Platform.h"
@@ -22,5 +23,7 @@ int main(int argc, char **argv)
         return 0;
     CreateNoticeWindows(&frmMain);
     frmMain.show();
+    if (!AutoTest::StartIfRequested(frmMain))
+        return 3;
     return app.exec();
 }
