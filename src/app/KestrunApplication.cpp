@@ -1,6 +1,8 @@
 #include "app/KestrunApplication.h"
 
 #include "app/AppTitle.h"
+#include "app/Icons.h"
+#include "app/SmokeCheck.h"
 
 #include <QMessageBox>
 
@@ -11,6 +13,11 @@ KestrunApplication::KestrunApplication(int &argc, char **argv)
 {
     setApplicationName(QStringLiteral("KestrunBrimvale"));
     setApplicationVersion(QStringLiteral("1.3.1"));
+    // The desktop entry's name: Wayland matches windows to their entry (and icon) by it.
+    setDesktopFileName(QStringLiteral("kestrun-brimvale"));
+    InitResources();
+    setWindowIcon(QIcon(QStringLiteral(":/app/kestrun-brimvale.svg")));
+    SmokeCheck::InstallIfRequested(*this);
 }
 
 bool KestrunApplication::notify(QObject *Receiver, QEvent *Event)
