@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QLineEdit>
-#include <QPointer>
 #include <QTimer>
 #include <QToolButton>
 
