@@ -62,13 +62,27 @@ bool isUserIDLine(const QByteArray &Line)
 
 } // namespace
 
+bool IsSystemProgramFolder(const QString &Folder)
+{
+    // An installed program shares its folder with every other program (root can write there,
+    // but settings do not belong in /usr/bin): it keeps them in the user's folder instead.
+    const QString clean = QDir::cleanPath(Folder);
+    for (const char *prefix : {"/usr", "/bin", "/sbin", "/opt", "/snap"}) {
+        const QString p = QString::fromLatin1(prefix);
+        if (clean == p || clean.startsWith(p + u'/'))
+            return true;
+    }
+    return false;
+}
+
 QString ConfigPath()
 {
     const QString overridden = qEnvironmentVariable("KESTRUN_CONFIG");
     if (!overridden.isEmpty())
         return overridden;
     const QString programFolder = QCoreApplication::applicationDirPath();
-    if (!programFolder.isEmpty() && QFileInfo(programFolder).isWritable())
+    if (!programFolder.isEmpty() && QFileInfo(programFolder).isWritable()
+        && !IsSystemProgramFolder(programFolder))
         return QDir(programFolder).filePath(QString::fromLatin1(FileName));
     const QString configFolder
         = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);

@@ -18,8 +18,12 @@ public:
 };
 
 // Where the file lives: $KESTRUN_CONFIG when set; else Kestrun.cfg beside the program when that
-// folder can be written; else Kestrun.cfg in the user's configuration folder.
+// folder can be written and is not a system folder; else Kestrun.cfg in the user's
+// configuration folder.
 QString ConfigPath();
+
+// True for the folders an installed program lives in (/usr/..., /opt/..., /bin ...).
+bool IsSystemProgramFolder(const QString &Folder);
 
 // The saved member id: the value of the first line named "UserID" (any letter case), everything
 // after its first "=", untrimmed; "" when the file or the line does not exist.

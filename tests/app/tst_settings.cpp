@@ -113,6 +113,26 @@ private slots:
         QCOMPARE(contents(blocker), QByteArray("x"));
     }
 
+    void systemProgramFolders_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("system");
+        QTest::newRow("/usr/bin") << "/usr/bin" << true;
+        QTest::newRow("/usr/local/bin") << "/usr/local/bin" << true;
+        QTest::newRow("/opt/app/bin") << "/opt/app/bin" << true;
+        QTest::newRow("/bin") << "/bin" << true;
+        QTest::newRow("a home folder") << "/home/kim/KestrunBrimvale" << false;
+        QTest::newRow("a prefix of a word") << "/usrdata/app" << false;
+        QTest::newRow("not clean") << "/home/../usr/bin" << true;
+    }
+
+    void systemProgramFolders()
+    {
+        QFETCH(QString, folder);
+        QFETCH(bool, system);
+        QCOMPARE(IsSystemProgramFolder(folder), system);
+    }
+
     void configPathFromEnvironment()
     {
         const QByteArray old = qgetenv("KESTRUN_CONFIG");
