@@ -33,7 +33,8 @@ TBatchPanel::TBatchPanel(TOrderBrowser *Browser, QWidget *Parent)
     , m_browser(Browser)
 {
     ui->setupUi(this);
-    setFixedWidth(193);
+    // Controls at fixed places: the host's layout gets the form's size as it is.
+    setFixedSize(193, height());
     setFont(GulimFont(11));
 
     QFont heading = GulimFont(12);

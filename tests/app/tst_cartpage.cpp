@@ -136,6 +136,19 @@ private slots:
             panel()->grab().save(QString::fromUtf8(dir) + "/batch-panel.png");
     }
 
+    void screenshot()
+    {
+        const QByteArray dir = qgetenv("KB_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("KB_SCREENSHOT_DIR names no folder");
+        listPhotos({{3000, 2000}, {2000, 3000}, {400, 300}, {3200, 2400}});
+        panel()->SpinEdit(Size4x6)->setValue(0);
+        order(0)->Quantities[Size4x6] = 2;
+        panel()->cbLayout()->setCurrentIndex(0);
+        QTest::qWait(800); // thumbnails
+        m_window->grab().save(QString::fromUtf8(dir) + "/cart-page.png");
+    }
+
     void typingReachesEveryOrderAtEachKey()
     {
         listPhotos({{3000, 2000}, {2000, 3000}, {3200, 2400}});

@@ -114,13 +114,13 @@ private slots:
         // The gauge moves while the photo is on its way, and the speed is shown.
         QVERIFY(QTest::qWaitFor([&] { return w.FileGauge()->value() > 100; }, 15000));
         const int seen = w.FileGauge()->value();
+        if (const QByteArray dir = qgetenv("KB_SCREENSHOT_DIR"); !dir.isEmpty())
+            w.grab().save(QString::fromUtf8(dir) + "/upload-window.png");
         QVERIFY(QTest::qWaitFor([&] { return w.FileGauge()->value() > seen; }, 5000));
         QVERIFY(seen < 1000);
         QVERIFY(w.lblMessage()->text().contains(QStringLiteral("big.jpg")));
         QVERIFY(QTest::qWaitFor([&] { return w.lblSpeed()->text() != QStringLiteral("0"); }, 5000));
         QVERIFY(w.isVisible());
-        if (const QByteArray dir = qgetenv("KB_SCREENSHOT_DIR"); !dir.isEmpty())
-            w.grab().save(QString::fromUtf8(dir) + "/upload-window.png");
 
         QTest::mouseClick(w.btnCancel(), Qt::LeftButton);
         QVERIFY(waitClosed(w, 5000));
