@@ -368,16 +368,10 @@ bool FtpClient::StoreFile(const QString &LocalPath, const QString &RemotePath)
     }
     d->prepare(d->url(RemotePath), CURLFTPMETHOD_NOCWD);
     d->SourceFile = &file;
-    curl_easy_setopt(d->Curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(d->Curl, CURLOPT_UPLOAD_BUFFERSIZE, UploadBufferSize);
-    curl_easy_setopt(d->Curl, CURLOPT_READFUNCTION, &Impl::read);
-    curl_easy_setopt(d->Curl, CURLOPT_READDATA, d.get());
-    curl_easy_setopt(d->Curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(file.size()));
-    d->begin(file.size());
-    const CURLcode code = d->perform(m_lastError, m_lastCancelled);
-    d->end();
+    const bool stored = performStore(file.size());
     d->SourceFile = nullptr;
-    return code == CURLE_OK;
+    return stored;
 }
 
 bool FtpClient::StoreData(const QByteArray &Data, const QString &RemotePath)
@@ -387,14 +381,21 @@ bool FtpClient::StoreData(const QByteArray &Data, const QString &RemotePath)
         return false;
     d->prepare(d->url(RemotePath), CURLFTPMETHOD_NOCWD);
     d->SourceData = &Data;
+    const bool stored = performStore(Data.size());
+    d->SourceData = nullptr;
+    return stored;
+}
+
+// The store itself, from whichever source prepare()'s caller set.
+bool FtpClient::performStore(qint64 Size)
+{
     curl_easy_setopt(d->Curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(d->Curl, CURLOPT_READFUNCTION, &Impl::read);
     curl_easy_setopt(d->Curl, CURLOPT_READDATA, d.get());
-    curl_easy_setopt(d->Curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(Data.size()));
-    d->begin(Data.size());
+    curl_easy_setopt(d->Curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(Size));
+    d->begin(Size);
     const CURLcode code = d->perform(m_lastError, m_lastCancelled);
     d->end();
-    d->SourceData = nullptr;
     return code == CURLE_OK;
 }
 

@@ -80,6 +80,8 @@ public:
     struct Impl;
 
 private:
+    bool performStore(qint64 Size);
+
     std::unique_ptr<Impl> d;
     QString m_lastError;
     bool m_lastCancelled = false;

@@ -2,6 +2,7 @@
 // with the low-resolution question, layout and border for all, reset, emptying the list and the
 // checks before ordering.
 
+#include "common/AppTestMain.h"
 #include "app/BatchPanel.h"
 #include "app/CartPage.h"
 #include "app/KestrunApplication.h"
@@ -369,13 +370,5 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    qputenv("KESTRUN_WEBVIEW", "text");
-    KestrunApplication app(argc, argv);
-    ApplySkin(app);
-    TestCartPage test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+KB_APP_TEST_MAIN(TestCartPage)
 #include "tst_cartpage.moc"

@@ -1,3 +1,4 @@
+#include "common/AppTestMain.h"
 #include "app/CommandLine.h"
 #include "app/KestrunApplication.h"
 #include "app/LoginFrm.h"
@@ -317,14 +318,6 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    qputenv("KESTRUN_WEBVIEW", "text");
-    KestrunApplication app(argc, argv);
-    ApplySkin(app);
-    tst_mainwindow test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+KB_APP_TEST_MAIN(tst_mainwindow)
 
 #include "tst_mainwindow.moc"

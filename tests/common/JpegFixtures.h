@@ -7,6 +7,8 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QColor>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
@@ -17,6 +19,17 @@
 #include <cstring>
 
 namespace fixtures {
+
+// Writes Bytes as Name into Folder and returns the path; a fixture that cannot be written ends
+// the test run, as nothing after it would mean anything.
+inline QString WriteFixture(const QString &Folder, const QString &Name, const QByteArray &Bytes)
+{
+    const QString path = QDir(Folder).filePath(Name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(Bytes) != Bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
 
 inline QByteArray EncodeImage(const QImage &image, const char *format, int quality = 90)
 {

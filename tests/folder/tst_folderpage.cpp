@@ -1,3 +1,4 @@
+#include "common/AppTestMain.h"
 #include "app/FolderPage.h"
 #include "app/FolderTree.h"
 #include "app/KestrunApplication.h"
@@ -361,14 +362,6 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    qputenv("KESTRUN_WEBVIEW", "text");
-    KestrunApplication app(argc, argv);
-    ApplySkin(app);
-    tst_folderpage test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+KB_APP_TEST_MAIN(tst_folderpage)
 
 #include "tst_folderpage.moc"

@@ -54,11 +54,7 @@ private:
 
     QString Write(const QString &name, const QByteArray &bytes)
     {
-        const QString path = m_dir.filePath(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
+        return WriteFixture(m_dir.path(), name, bytes);
     }
 
     QImage Waited(const QString &path)

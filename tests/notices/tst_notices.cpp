@@ -1,3 +1,4 @@
+#include "common/AppTestMain.h"
 #include "app/KestrunApplication.h"
 #include "app/ModalResult.h"
 #include "app/Skin.h"
@@ -259,14 +260,6 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    qputenv("KESTRUN_WEBVIEW", "text");
-    KestrunApplication app(argc, argv);
-    ApplySkin(app);
-    tst_notices test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+KB_APP_TEST_MAIN(tst_notices)
 
 #include "tst_notices.moc"

@@ -16,11 +16,7 @@ private:
 
     QString Write(const QString &name, const QByteArray &bytes)
     {
-        const QString path = m_dir.filePath(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
+        return WriteFixture(m_dir.path(), name, bytes);
     }
 
 private slots:
