@@ -10,6 +10,7 @@
 #include "app/LoginFrm.h"
 #include "app/ModalResult.h"
 #include "cart/uOrderBrowser.h"
+#include "upload/UploadThumbnails.h"
 #include "notices/NoticeWindows.h"
 #include "notices/WebView.h"
 #include "notices/uAutoBJFrm.h"
@@ -71,6 +72,11 @@ TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     cartHost.Terminate = [] { QCoreApplication::quit(); };
     cartHost.Window = this;
     m_cartPage = new TCartPage(ui->BatchPanel, ui->OrderBrowserPanel, std::move(cartHost), this);
+    // The upload's thumbnails are drawn while the customer sets his prints, not while he waits.
+    connect(m_cartPage->OrderBrowser(), &TOrderBrowser::PhotoAdded, this,
+        [](const QString &FileName) { UploadThumbnails::Shared().Prepare(FileName); });
+    connect(m_cartPage->OrderBrowser(), &TOrderBrowser::PhotoRemoved, this,
+        [](const QString &FileName) { UploadThumbnails::Shared().Forget(FileName); });
 
     FolderPageHost folderHost;
     folderHost.ShowWaitPanel = [this] { ShowWaitPanel(); };

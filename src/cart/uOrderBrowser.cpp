@@ -104,8 +104,11 @@ void TOrderBrowser::AddOrder(std::unique_ptr<TOrder> Order)
 {
     if (!Order)
         return;
-    ++m_fileNames[Order->FileName];
+    const QString fileName = Order->FileName;
+    const bool first = ++m_fileNames[fileName] == 1;
     m_orders.push_back(std::move(Order));
+    if (first)
+        emit PhotoAdded(fileName);
 }
 
 int TOrderBrowser::OrderCount() const
@@ -135,8 +138,10 @@ void TOrderBrowser::RemoveFileName(const QString &FileName)
     auto it = m_fileNames.find(FileName);
     if (it == m_fileNames.end())
         return;
-    if (--it.value() <= 0)
+    if (--it.value() <= 0) {
         m_fileNames.erase(it);
+        emit PhotoRemoved(FileName);
+    }
 }
 
 void TOrderBrowser::ClearOrders()
@@ -145,7 +150,10 @@ void TOrderBrowser::ClearOrders()
     for (TOrderFrame *frame : m_frames)
         frame->SetOrder(nullptr);
     m_orders.clear();
+    const QStringList gone = m_fileNames.keys();
     m_fileNames.clear();
+    for (const QString &fileName : gone)
+        emit PhotoRemoved(fileName);
     RefreshView();
 }
 

@@ -52,6 +52,12 @@ public:
     void ClearOrders();
     void RefreshView();
 
+signals:
+    // A photo joined the list / its last order left it (whoever prepares work per photo).
+    void PhotoAdded(const QString &FileName);
+    void PhotoRemoved(const QString &FileName);
+
+public:
     // Handlers (also called by the cards through their callbacks).
     void PanelResize();
     void ScrollBarChange();

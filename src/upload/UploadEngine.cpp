@@ -1,26 +1,27 @@
 #include "upload/UploadEngine.h"
 
-#include "model/LoadThumbThreadObj.h"
 #include "model/uBrimvaleOrders.h"
 #include "upload/HttpForm.h"
 #include "upload/UploadTexts.h"
-#include "util/Bitmap32.h"
+#include "upload/UploadThumbnails.h"
 #include "util/Cp949.h"
 #include "util/FtpClient.h"
 #include "util/FtpDirectories.h"
 #include "util/HttpClientImpl.h"
-#include "util/JpegEncode.h"
 #include "util/UploadNames.h"
 
 #include <QFileInfo>
 #include <QThread>
 
+#include <chrono>
 #include <exception>
 #include <future>
+#include <vector>
 
 namespace {
 
 constexpr qint64 ReportIntervalMs = 50; // display updates of a running transfer at most this often
+constexpr int ThumbnailsAhead = 3; // thumbnails asked for beyond the photo being stored
 
 // An upload that cannot go on, with the text to show.
 class UploadFailure : public std::runtime_error
@@ -249,7 +250,16 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
     m_totalDone = 0;
     m_observer.TotalGauge(count, 0);
     bool result = true;
-    const std::shared_ptr<Bitmap32> thumbnail = Bitmap32::Create();
+    // Thumbnails are asked for a few photos ahead, so that drawing them keeps pace with the
+    // stores; most were made while the photos sat on the order list.
+    UploadThumbnails &thumbnails = UploadThumbnails::Shared();
+    std::vector<std::shared_future<QByteArray>> thumbJpegs(static_cast<std::size_t>(count));
+    const auto askThumbnails = [&](int From) {
+        for (int k = From; k < qMin(count, From + 1 + ThumbnailsAhead); ++k) {
+            if (!thumbJpegs[std::size_t(k)].valid())
+                thumbJpegs[std::size_t(k)] = thumbnails.Request(OrderAt(k)->FileName);
+        }
+    };
 
     const QString thumbsFolder = ThumbsFolder(Stamp, UserID);
     const QString ordersFolder = OrdersFolder(Stamp, UserID);
@@ -275,14 +285,8 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
         if (!QFileInfo(order.FileName).isReadable() || !QFileInfo(order.FileName).isFile())
             throw UploadFailure(QStringLiteral("Cannot open file \"%1\".").arg(order.FileName));
 
-        // The thumbnail is drawn and encoded while the photo travels; it is stored after the
-        // photo, as always. Leaving the loop waits for it (the future's end).
-        std::future<QByteArray> thumbJpeg = std::async(std::launch::async, [&order, thumbnail] {
-            order.LoadThumbnail(thumbnail, true);
-            QByteArray jpeg;
-            BitmapToJpeg(*thumbnail, jpeg);
-            return jpeg;
-        });
+        // The thumbnail is drawn while the photo travels; it is stored after the photo.
+        askThumbnails(i);
 
         const QString remote = RemotePhotoPath(ordersFolder, uploadName);
         const bool stored = m_ftp->StoreFile(order.FileName, remote);
@@ -308,6 +312,11 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
             }
         }
 
+        const std::shared_future<QByteArray> &thumbJpeg = thumbJpegs[std::size_t(i)];
+        while (thumbJpeg.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+            if (CancelRequest)
+                return false;
+        }
         SendThumbnail(thumbJpeg.get(), RemoteThumbnailPath(thumbsFolder, uploadName));
         noteSilentReconnect();
 

@@ -12,7 +12,6 @@
 #include <atomic>
 #include <memory>
 
-class Bitmap32;
 class FtpClient;
 class HttpClient;
 class TOrder;

@@ -4,11 +4,14 @@
 #include "app/LoginFrm.h"
 #include "app/MainFrm.h"
 #include "app/Skin.h"
+#include "cart/uOrderBrowser.h"
+#include "common/JpegFixtures.h"
 #include "common/ModalWatcher.h"
 #include "common/PrintService.h"
 #include "notices/NoticeWindows.h"
 #include "notices/WebView.h"
 #include "notices/uAutoBJFrm.h"
+#include "upload/UploadThumbnails.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -191,6 +194,21 @@ private slots:
         QCOMPARE(w.pcMain()->currentWidget(), w.FolderPage());
         QCOMPARE(w.UserID, QStringLiteral("kim"));
         QVERIFY(!w.WaitPanel()->isVisible());
+    }
+
+    void photosOnTheListGetTheirUploadThumbnailAhead()
+    {
+        TfrmMain w(args({"kim"}));
+        const QString file = fixtures::WriteFixture(
+            m_dir.path(), "ahead.jpg", fixtures::EncodeJpeg(fixtures::Solid(640, 480, Qt::red)));
+        UploadThumbnails &thumbnails = UploadThumbnails::Shared();
+        const int keptBefore = thumbnails.Statistics().Kept;
+        w.OrderBrowser()->AddOrder(TOrder::Create(file));
+        w.OrderBrowser()->AddOrder(TOrder::Create(file)); // the same photo twice: one thumbnail
+        thumbnails.WaitForBackground();
+        QCOMPARE(thumbnails.Statistics().Kept, keptBefore + 1);
+        w.OrderBrowser()->ClearOrders();
+        QCOMPARE(thumbnails.Statistics().Kept, keptBefore);
     }
 
     void waitPanelPlace()
