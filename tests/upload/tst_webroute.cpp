@@ -183,6 +183,40 @@ private slots:
         QCOMPARE(rec.Of("Message").last(), UploadTexts::Done);
     }
 
+    // The server-time page hands out a session cookie; every later request of the upload
+    // returns it: photos and cart info by the web route, the cart info by the FTP route.
+    void sessionCookieKeptAcrossTheUpload_data()
+    {
+        QTest::addColumn<bool>("webRoute");
+        QTest::newRow("web route") << true;
+        QTest::newRow("FTP route") << false;
+    }
+    void sessionCookieKeptAcrossTheUpload()
+    {
+        QFETCH(bool, webRoute);
+        QVERIFY(service.setFaults({{"set_cookie", "KBSESS=5f3a9c; path=/"}}));
+        if (webRoute)
+            closeFtp();
+        Photos photos;
+        photos.Add("a.jpg");
+        photos.Add("b.jpg");
+        Recorder rec;
+        rec.WebRouteAnswer = true;
+        QVERIFY(upload(photos, rec));
+        QCOMPARE(ftpAvailable, !webRoute);
+
+        const QJsonArray stamps = service.httpRequests("/Brimvale/NowDateTime.html");
+        QCOMPARE(stamps.size(), 1);
+        QVERIFY(header(stamps.at(0).toObject(), "Cookie").isEmpty()); // a new upload has none yet
+        QJsonArray later = service.httpRequests("/upload_file2.php");
+        QCOMPARE(later.size(), webRoute ? 2 : 0);
+        const QJsonArray cart = service.httpRequests("/upload_cartinfo.php");
+        QCOMPARE(cart.size(), 1);
+        later.append(cart.at(0));
+        for (const QJsonValue &request : std::as_const(later))
+            QCOMPARE(header(request.toObject(), "Cookie"), QByteArray("KBSESS=5f3a9c"));
+    }
+
     void photoPostFailure_data()
     {
         QTest::addColumn<QJsonObject>("rule");

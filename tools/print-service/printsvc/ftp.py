@@ -1,15 +1,17 @@
 """The upload host's FTP server: pyftpdlib on its own thread, names as bytes, a record of every
-command, and the STOR/login fault switches."""
+command, the STOR/login fault switches and a Windows listing style."""
 
 import asynchat
 import os
 import queue
 import socket
+import stat
 import sys
 import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS, FilesystemError
 from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.ioloop import IOLoop
 from pyftpdlib.servers import FTPServer
@@ -128,11 +130,44 @@ class DataChannel(DTPHandler):
     handle_read_event = handle_read
 
 
+class Filesystem(AbstractedFS):
+    """pyftpdlib's file system view; LIST answers in the style the switch asks for."""
+
+    def format_list(self, basedir, listing, ignore_err=True):
+        if self.cmd_channel.state.list_style == "windows":
+            return self._format_windows(basedir, listing, ignore_err)
+        return super().format_list(basedir, listing, ignore_err)
+
+    def _format_windows(self, basedir, listing, ignore_err):
+        """The DOS style of Windows FTP servers: date, 12-hour time, "<DIR>" or the size
+        right-aligned, then the name as it is stored (blanks and CP949 bytes included):
+
+            05-20-24  12:30PM       <DIR>          20240520
+            05-20-24  12:30PM                 1234 name.jpg
+        """
+        timefunc = time.gmtime if self.cmd_channel.use_gmt_times else time.localtime
+        for basename in listing:
+            try:
+                st = self.stat(os.path.join(basedir, basename))
+            except (OSError, FilesystemError):
+                if ignore_err:
+                    continue
+                raise
+            stamp = time.strftime("%m-%d-%y  %I:%M%p", timefunc(st.st_mtime))
+            if stat.S_ISDIR(st.st_mode):
+                middle = "       <DIR>          "
+            else:
+                middle = " %20d " % st.st_size
+            line = stamp + middle + basename + "\r\n"
+            yield line.encode("utf-8", self.cmd_channel.unicode_errors)
+
+
 class Session(FTPHandler):
     """One control connection. `state` is set on the subclass the server makes."""
 
     state = None
     dtp_handler = DataChannel
+    abstracted_fs = Filesystem
     unicode_errors = NAME_ERRORS
     auth_failed_timeout = 0      # tests try wrong passwords; no 3-second penalty
     banner = "Kestrun upload host ready."

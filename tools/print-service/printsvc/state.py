@@ -66,6 +66,7 @@ class Rule:
 
 STOR_ACTIONS = ("refuse", "drop", "stall", "drop_after")
 HTTP_ACTIONS = ("status", "error_page", "body", "hang", "drop", "delay")
+LIST_STYLES = ("unix", "windows")
 
 
 class State:
@@ -169,6 +170,8 @@ class State:
         self.http_rules = []
         self.login_refuse = 0          # FTP logins still to refuse; -1 every one
         self.throttle = {"ftp": 0, "http": 0}
+        self.list_style = "unix"       # how FTP LIST shows entries: "unix" or "windows"
+        self.set_cookie = []           # Set-Cookie header values of the server-time page
 
     def set_faults(self, settings):
         with self.lock:
@@ -186,13 +189,26 @@ class State:
                     if k not in self.throttle:
                         raise ValueError("throttle has ftp and http only")
                     self.throttle[k] = max(0, int(v))
+            if "list_style" in settings:
+                style = settings["list_style"] or "unix"
+                if style not in LIST_STYLES:
+                    raise ValueError("list_style is one of %s" % ", ".join(LIST_STYLES))
+                self.list_style = style
+            if "set_cookie" in settings:
+                v = settings["set_cookie"]
+                v = [] if v is None else [v] if isinstance(v, str) else list(v)
+                if not all(isinstance(c, str) and c and "\r" not in c and "\n" not in c
+                           for c in v):
+                    raise ValueError("set_cookie takes one header value or a list of them")
+                self.set_cookie = v
             return self.faults()
 
     def faults(self):
         with self.lock:
             return {"stor": [r.report() for r in self.stor_rules],
                     "http": [r.report() for r in self.http_rules],
-                    "login_refuse": self.login_refuse, "throttle": dict(self.throttle)}
+                    "login_refuse": self.login_refuse, "throttle": dict(self.throttle),
+                    "list_style": self.list_style, "set_cookie": list(self.set_cookie)}
 
     def stor_fault(self, arg, stage):
         """The rule that fires for a STOR of arg (latin-1 text). stage "start" asks the rules

@@ -255,7 +255,10 @@ class Handler(BaseHTTPRequestHandler):
         if path == b"/app_login.php":
             return self._login(query)
         if path == b"/Brimvale/NowDateTime.html" and get:
-            self._send(200, "text/html; charset=euc-kr", service.state.stamp().encode("ascii"))
+            state = service.state
+            with state.lock:
+                cookies = [("Set-Cookie", c) for c in state.set_cookie]
+            self._send(200, "text/html; charset=euc-kr", state.stamp().encode("ascii"), cookies)
             return 200
         if path == b"/mymenu/Basket_Process_P.html" and get:
             return self._basket(query)

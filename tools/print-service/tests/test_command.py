@@ -44,6 +44,16 @@ class CommandTest(unittest.TestCase):
         self.assertEqual(p.wait(5), 0)
         self.assertFalse(os.path.exists(ready["data_dir"]))     # --temp-data cleans up
 
+    def test_switches_from_the_command_line(self):
+        p, ready = self.start("--faults", json.dumps({"list_style": "windows",
+                                                      "set_cookie": "KBSESS=s1; path=/"}))
+        base = "http://127.0.0.1:%d" % ready["web_port"]
+        with urllib.request.urlopen(base + "/Brimvale/NowDateTime.html", timeout=5) as r:
+            self.assertEqual(r.headers["Set-Cookie"], "KBSESS=s1; path=/")
+        request = urllib.request.Request(base + "/__control/faults", data=b"{}")
+        with urllib.request.urlopen(request, timeout=5) as r:
+            self.assertEqual(json.loads(r.read())["faults"]["list_style"], "windows")
+
     def test_no_ftp_and_stop_when_parent_goes(self):
         p, ready = self.start("--no-ftp", "--exit-on-stdin-eof")
         self.assertFalse(ready["ftp_listening"])

@@ -3,6 +3,7 @@
 import ftplib
 import io
 import os
+import re
 import socket
 import threading
 import time
@@ -110,6 +111,36 @@ class FtpFaultsTest(ServiceCase):
         self.assertIn("orders", names)
         f.mkd("/images/orders/20240101")                    # the exact name is still missing
 
+    def test_windows_listing(self):
+        self.control("mkdir", {"path": "/images/orders/20240520"})
+        self.control("mkdir", {"path": "/images/orders/홍 길동  x", "encoding": "cp949"})
+        self.control("put", {"path": "/images/orders/사진 1.jpg", "encoding": "cp949",
+                             "data_b64": "eHl6"})
+        self.control("faults", {"list_style": "windows"})
+        f = self.ftp()
+        lines = []
+        f.retrlines("LIST /images/orders", lines.append)
+        self.assertEqual(len(lines), 3, lines)
+        entries = {}
+        for line in lines:
+            m = re.match(r"^(\d\d-\d\d-\d\d  \d\d:\d\d[AP]M)( {7}<DIR> {10}| +\d+ )(.*)$", line)
+            self.assertTrue(m, line)
+            self.assertEqual(len(m.group(1) + m.group(2)), 39, line)    # names in one column
+            entries[m.group(3).encode("latin-1")] = m.group(2).strip()
+        self.assertEqual(entries, {b"20240520": "<DIR>", "홍 길동  x".encode("cp949"): "<DIR>",
+                                   "사진 1.jpg".encode("cp949"): "3"})
+        self.assertEqual(len(f.nlst("/images/orders")), 3)          # NLST stays names only
+        self.assertEqual(self.control("faults", {"list_style": "unix"})["faults"]["list_style"],
+                         "unix")
+        lines = []
+        f.retrlines("LIST /images/orders", lines.append)
+        self.assertTrue(all(line[0] in "-d" for line in lines), lines)
+        self.control("faults", {"list_style": "windows"})
+        self.control("reset")                                       # back to Unix style
+        self.assertEqual(self.control("faults")["faults"]["list_style"], "unix")
+        status, _, _ = self.http("POST", b"/__control/faults", b'{"list_style": "vms"}')
+        self.assertEqual(status, 400)
+
     def test_listener_off_refuses_connections(self):
         self.assertFalse(self.control("ftp", {"listen": False})["listening"])
         with self.assertRaises(ConnectionRefusedError):
@@ -158,6 +189,28 @@ class HttpFaultsTest(ServiceCase):
                                           "body": "20240101", "times": 2}]})
         got = [len(self.http("GET", b"/Brimvale/NowDateTime.html")[2]) for _ in range(3)]
         self.assertEqual(got, [8, 8, 15])
+
+    def test_server_time_sets_cookies_and_the_record_keeps_them(self):
+        page = b"/Brimvale/NowDateTime.html"
+        self.assertIsNone(self.http("GET", page)[1]["Set-Cookie"])
+        self.control("faults", {"set_cookie": ["KBSESS=s1; path=/", "lang=ko; path=/"]})
+        _, headers, body = self.http("GET", page)
+        self.assertEqual(len(body), 15)
+        self.assertEqual(headers.get_all("Set-Cookie"), ["KBSESS=s1; path=/", "lang=ko; path=/"])
+        self.assertIsNone(self.http("GET", b"/popup/ifpf_pop.htm")[1]["Set-Cookie"])
+        self.post_form(b"/upload_file2.php", [(b"dst_dir", b"/images/", None),
+                                              (b"dst_filename", b"t", None),
+                                              (b"file", b"x", b"t")])
+        self.http("GET", b"/Brimvale/NowDateTime.html", headers={"Cookie": "KBSESS=s1; lang=ko"})
+        entries = self.record("http")
+        self.assertEqual([e["path"] for e in entries], ["/Brimvale/NowDateTime.html"] * 2
+                         + ["/popup/ifpf_pop.htm", "/upload_file2.php", "/Brimvale/NowDateTime.html"])
+        cookies = [[v for k, v in e["headers"] if k.lower() == "cookie"] for e in entries]
+        self.assertEqual(cookies, [[], [], [], [], ["KBSESS=s1; lang=ko"]])
+        self.control("faults", {"set_cookie": None})
+        self.assertIsNone(self.http("GET", page)[1]["Set-Cookie"])
+        status, _, _ = self.http("POST", b"/__control/faults", b'{"set_cookie": "a=b\\r\\nX: y"}')
+        self.assertEqual(status, 400)
 
     def test_hang_until_released(self):
         self.control("faults", {"http": [{"path": "*", "action": "hang", "always": True}]})
