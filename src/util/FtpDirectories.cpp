@@ -22,9 +22,12 @@ void MakeFtpDirectories(FtpClient &Client, const QString &Path)
         if (!Client.List(current, entries))
             throw FtpError(Client.LastError());
         const QString next = current + name + u'/';
-        if (!entries.contains(toCp949(name))) {
-            if (!Client.MakeDir(current + name))
-                throw FtpError(Client.LastError());
+        if (!entries.contains(toCp949(name)) && !Client.MakeDir(current + name)) {
+            // Refused: perhaps the folder is there under a name the listing did not give
+            // exactly (a leading blank, a host that ignores letter case). Entering it tells.
+            const QString refusal = Client.LastError();
+            if (!Client.ChangeDir(next))
+                throw FtpError(refusal);
         }
         if (!Client.ChangeDir(next))
             throw FtpError(Client.LastError());

@@ -48,7 +48,7 @@ private slots:
 
         const QString hong = QStringLiteral("홍 길동");
         const QString hongThumbs = QStringLiteral("홍_길동");
-        for (const QString style : {QStringLiteral("unix"), QStringLiteral("windows")}) {
+        for (const QString &style : {QStringLiteral("unix"), QStringLiteral("windows")}) {
             const QByteArray tag = style.toLatin1() + ": ";
             QTest::newRow(tag + "fresh day") << style << "kim" << QStringList{}
                 << QStringList{thumbs(""), thumbs("/kim"), orders(""), orders("/kim")};
@@ -70,6 +70,11 @@ private slots:
                 << QStringList{orders(u'/' + hong), thumbs(u'/' + hongThumbs),
                        orders(QStringLiteral("/김  두 칸"))}
                 << QStringList{};
+            // The listing parser drops a name's leading blank: the folder is not recognised,
+            // its creation is refused as existing, and the walk goes into it all the same.
+            QTest::newRow(tag + "leading blank, existing") << style << " kim"
+                << QStringList{orders("/ kim"), thumbs("/_kim")}
+                << QStringList{orders("/ kim")};
         }
     }
     void foldersFoundAndMadeInEitherListingStyle()
