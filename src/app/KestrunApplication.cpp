@@ -1,4 +1,5 @@
 #include "app/KestrunApplication.h"
+#include "app/Version.h"
 
 #include "app/AppTitle.h"
 #include "app/Icons.h"
@@ -12,7 +13,7 @@ KestrunApplication::KestrunApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("KestrunBrimvale"));
-    setApplicationVersion(QStringLiteral("1.3.1"));
+    setApplicationVersion(QStringLiteral(KB_VERSION));
     // The desktop entry's name: Wayland matches windows to their entry (and icon) by it.
     setDesktopFileName(QStringLiteral("kestrun-brimvale"));
     InitResources();

@@ -1,4 +1,5 @@
 #include "app/MainFrm.h"
+#include "app/Version.h"
 #include "ui_MainFrm.h"
 
 #include "app/AppFonts.h"
@@ -35,6 +36,7 @@ TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     , ui(new Ui::TfrmMain)
 {
     ui->setupUi(this);
+    setWindowTitle(QStringLiteral("케스트런 브림베일 " KB_VERSION));
     setFont(GulimFont(11));
     resize(OuterWidth, OuterHeight);
 
