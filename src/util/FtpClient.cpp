@@ -15,6 +15,12 @@ namespace {
 // Larger than libcurl's 64 KB default: fewer read calls and progress reports per photo.
 constexpr long UploadBufferSize = 512 * 1024;
 
+// The longest wait for socket activity in one turn of a transfer. libcurl (7.88) that reads a
+// passive-mode reply in the same turn as it sent the command may go back to waiting its
+// default full second before it opens the data connection; on a fast host that second came
+// with nearly every store. A short turn keeps it to milliseconds.
+constexpr int TurnMs = 5;
+
 } // namespace
 
 struct FtpClient::Impl
@@ -28,6 +34,10 @@ struct FtpClient::Impl
     Progress Hooks;
 
     CURL *Curl = nullptr;
+    CURLM *Multi = nullptr; // holds the control connection between calls
+    // The control connection after the last call. Asked of libcurl only during a call: outside
+    // the multi handle the easy handle has no connection cache to look it up in.
+    curl_socket_t ControlSocket = CURL_SOCKET_BAD;
     bool Connected = false;
     bool LoggedInAgain = false;
     bool SawGreeting = false;
@@ -48,9 +58,45 @@ struct FtpClient::Impl
     void close()
     {
         if (Curl)
-            curl_easy_cleanup(Curl); // QUIT on a live connection
+            curl_easy_cleanup(Curl);
+        if (Multi)
+            curl_multi_cleanup(Multi); // QUIT on a live connection
         Curl = nullptr;
+        Multi = nullptr;
+        ControlSocket = CURL_SOCKET_BAD;
         Connected = false;
+    }
+
+    // One call: the easy handle runs in the multi handle, turn by turn, until it is done.
+    // Afterwards Socket is the control connection libcurl keeps (or CURL_SOCKET_BAD).
+    CURLcode run(curl_socket_t &Socket)
+    {
+        Socket = CURL_SOCKET_BAD;
+        if (!Multi)
+            Multi = curl_multi_init();
+        if (!Multi || curl_multi_add_handle(Multi, Curl) != CURLM_OK)
+            return CURLE_FAILED_INIT;
+        CURLcode result = CURLE_FAILED_INIT;
+        for (bool done = false; !done;) {
+            int running = 0;
+            if (curl_multi_perform(Multi, &running) != CURLM_OK)
+                break;
+            int left = 0;
+            while (CURLMsg *message = curl_multi_info_read(Multi, &left)) {
+                if (message->msg == CURLMSG_DONE && message->easy_handle == Curl) {
+                    result = message->data.result;
+                    done = true;
+                }
+            }
+            if (done || running == 0)
+                break;
+            if (curl_multi_poll(Multi, nullptr, 0, TurnMs, nullptr) != CURLM_OK)
+                break;
+        }
+        // Asked while the handle is still in the multi handle, whose cache holds the connection.
+        curl_easy_getinfo(Curl, CURLINFO_ACTIVESOCKET, &Socket);
+        curl_multi_remove_handle(Multi, Curl);
+        return result;
     }
 
     bool cancelRequested() const { return CancelFlag && CancelFlag->load(); }
@@ -109,8 +155,9 @@ struct FtpClient::Impl
     {
         CURLcode code = CURLE_FAILED_INIT;
         const bool wasConnected = Connected;
+        curl_socket_t socket = CURL_SOCKET_BAD;
         if (Curl)
-            code = curl_easy_perform(Curl);
+            code = run(socket);
         // A greeting means a new control connection: libcurl found the old one dead and logged
         // in again on its own. (Its connection count includes the data connections.)
         LoggedInAgain = wasConnected && SawGreeting;
@@ -127,9 +174,7 @@ struct FtpClient::Impl
         } else {
             Error.clear();
         }
-        curl_socket_t socket = CURL_SOCKET_BAD;
-        if (Curl)
-            curl_easy_getinfo(Curl, CURLINFO_ACTIVESOCKET, &socket);
+        ControlSocket = socket;
         if (socket == CURL_SOCKET_BAD)
             Connected = false;
         return code;
@@ -279,8 +324,7 @@ bool FtpClient::IsConnected()
 {
     if (!d->Connected || !d->Curl)
         return false;
-    curl_socket_t socket = CURL_SOCKET_BAD;
-    curl_easy_getinfo(d->Curl, CURLINFO_ACTIVESOCKET, &socket);
+    const curl_socket_t socket = d->ControlSocket;
     if (socket == CURL_SOCKET_BAD || SocketLooksClosed(static_cast<std::intptr_t>(socket)))
         d->Connected = false;
     return d->Connected;
