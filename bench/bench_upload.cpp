@@ -1,13 +1,19 @@
 // The upload engine on loopback, for bench/run-upload.sh, which runs the anchor tools beside it.
 //   bench_upload ftp WEB_URL FTP_URL USER FILE...    whole FTP route (photos + thumbnails +
 //                                                    cart-info post); prints bytes, seconds,
-//                                                    throughput and peak memory
+//                                                    throughput and peak memory; "seconds" is
+//                                                    the whole upload, "route_seconds" from the
+//                                                    first photo to the last one's end
+//   bench_upload ftp-prepared ...                    the same after the thumbnails were made
+//                                                    ahead, as while photos sit on the order list
 //   bench_upload http WEB_URL UPLOAD_URL USER FILE...  the web route without the pauses after
 //                                                    each photo (FTP pointed at a closed port)
 //   bench_upload make FILE MEGABYTES                 a JPEG of that size that does not compress
 #include "model/uBrimvaleOrders.h"
 #include "upload/IUploadObserver.h"
 #include "upload/UploadEngine.h"
+#include "upload/UploadTexts.h"
+#include "upload/UploadThumbnails.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -26,14 +32,27 @@
 
 namespace {
 
+// Silent, but notes when the first photo starts and when the last one is done.
 class QuietObserver : public IUploadObserver
 {
 public:
-    void SetMessage(const QString &) override {}
+    QElapsedTimer Clock;
+    qint64 FirstPhotoNs = -1;
+    qint64 LastPhotoNs = -1;
+
+    void SetMessage(const QString &Text) override
+    {
+        if (FirstPhotoNs < 0 && Text.startsWith(UploadTexts::Sending))
+            FirstPhotoNs = Clock.nsecsElapsed();
+    }
     void SetSpeed(const QString &) override {}
     void SetExceptionText(const QString &) override {}
     void FileGauge(std::int64_t, std::int64_t) override {}
-    void TotalGauge(int, int) override {}
+    void TotalGauge(int Max, int Progress) override
+    {
+        if (Max > 0 && Progress == Max)
+            LastPhotoNs = Clock.nsecsElapsed();
+    }
     void SetCancelEnabled(bool) override {}
     void ShowMessage(const QString &Text) override { std::fprintf(stderr, "message: %s\n", qPrintable(Text)); }
     bool AskWebRoute(const QString &) override { return true; }
@@ -85,11 +104,12 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments().mid(1);
     if (args.size() == 3 && args[0] == "make")
         return make(args[1], args[2].toLongLong());
-    if (args.size() < 5 || (args[0] != "ftp" && args[0] != "http")) {
-        std::fprintf(stderr, "usage: bench_upload ftp|http WEB_URL FTP_OR_UPLOAD_URL USER FILE...\n");
+    if (args.size() < 5 || (args[0] != "ftp" && args[0] != "ftp-prepared" && args[0] != "http")) {
+        std::fprintf(stderr, "usage: bench_upload ftp|ftp-prepared|http WEB_URL FTP_OR_UPLOAD_URL USER FILE...\n");
         return 2;
     }
-    const bool ftp = args[0] == "ftp";
+    const bool ftp = args[0].startsWith("ftp");
+    const bool prepared = args[0] == "ftp-prepared";
     std::vector<std::unique_ptr<TOrder>> orders;
     qint64 bytes = 0;
     for (const QString &file : args.mid(4)) {
@@ -114,11 +134,19 @@ int main(int argc, char **argv)
         engine.Orders.append(o.get());
     engine.UserID = args[3];
     engine.Reset();
-    QElapsedTimer clock;
-    clock.start();
+    if (prepared) {
+        for (const auto &o : orders)
+            UploadThumbnails::Shared().Prepare(o->FileName);
+        UploadThumbnails::Shared().WaitForBackground();
+    }
+    observer.Clock.start();
     const bool ok = engine.RunUpload();
-    const double seconds = clock.nsecsElapsed() / 1e9;
-    std::printf("completed %d\nbytes %lld\nseconds %.3f\nmb_per_s %.1f\npeak_rss_mb %.1f\n", ok ? 1 : 0,
-        static_cast<long long>(bytes), seconds, bytes / 1048576.0 / seconds, peakRssMb());
+    const double seconds = observer.Clock.nsecsElapsed() / 1e9;
+    const double routeSeconds = (observer.LastPhotoNs - observer.FirstPhotoNs) / 1e9;
+    std::printf("completed %d\nbytes %lld\nseconds %.3f\nroute_seconds %.3f\nmb_per_s %.1f\n"
+                "route_mb_per_s %.1f\npeak_rss_mb %.1f\nthumbnails_ready %llu\n",
+        ok ? 1 : 0, static_cast<long long>(bytes), seconds, routeSeconds,
+        bytes / 1048576.0 / seconds, bytes / 1048576.0 / routeSeconds, peakRssMb(),
+        static_cast<unsigned long long>(UploadThumbnails::Shared().Statistics().TakenReady));
     return ok ? 0 : 1;
 }
