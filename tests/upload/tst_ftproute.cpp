@@ -4,10 +4,12 @@
 
 #include "upload/UploadFixture.h"
 #include "upload/UploadTexts.h"
+#include "upload/UploadThumbnails.h"
 #include "util/FtpClient.h"
 #include "util/FtpDirectories.h"
 #include "util/UploadNames.h"
 
+#include <QDateTime>
 #include <QImage>
 #include <QtTest>
 
@@ -251,6 +253,45 @@ private slots:
         QCOMPARE(cartInfoPosts(), 0);
         QVERIFY(rec.Browser.isEmpty());
         QVERIFY(!rec.Of("Message").contains(UploadTexts::Done));
+    }
+
+    void thumbnailsDrawnAheadShowThePhotosAsSent()
+    {
+        // Both photos' thumbnails are made while they sit on the list; then the second photo
+        // is saved over with another picture. The upload must not store its old thumbnail.
+        Photos photos;
+        const QString same = photos.Add("same.jpg");
+        const QString changed = photos.Add("changed.jpg");
+        const auto paint = [](const QString &Path, QColor Colour) {
+            QFile f(Path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(fixtures::EncodeJpeg(fixtures::Solid(64, 48, Colour)));
+        };
+        paint(same, Qt::red);
+        paint(changed, Qt::red);
+        UploadThumbnails &thumbnails = UploadThumbnails::Shared();
+        thumbnails.Prepare(same);
+        thumbnails.Prepare(changed);
+        thumbnails.WaitForBackground();
+        const std::uint64_t takenBefore = thumbnails.Statistics().TakenReady;
+        paint(changed, Qt::blue);
+        QFile stamp(changed);
+        QVERIFY(stamp.open(QIODevice::ReadWrite));
+        QVERIFY(stamp.setFileTime(QDateTime::currentDateTime().addSecs(3), QFileDevice::FileModificationTime));
+        stamp.close();
+
+        Recorder rec;
+        QVERIFY(upload(photos, rec));
+        QCOMPARE(thumbnails.Statistics().TakenReady, takenBefore + 1);
+        const auto middle = [&](int Index) {
+            const QString name = UploadName(Stamp, Index, photos.At(Index).FileName);
+            const QImage image = QImage::fromData(service.readFile(ThumbsPath("kim", name)), "JPEG");
+            return image.isNull() ? QColor() : image.pixelColor(60, 52);
+        };
+        QVERIFY(middle(0).red() > 200 && middle(0).blue() < 60);
+        QVERIFY(middle(1).blue() > 200 && middle(1).red() < 60);
+        const QString name = UploadName(Stamp, 1, changed);
+        QCOMPARE(service.readFile(OrdersPath("kim", name)), ReadLocal(changed));
     }
 
     void failedThumbnailStoreIsIgnored()
