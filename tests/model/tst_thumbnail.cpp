@@ -1,4 +1,5 @@
 #include "common/JpegFixtures.h"
+#include "common/RawFixtures.h"
 #include "model/LoadThumbThreadObj.h"
 #include "util/ImageDecode.h"
 
@@ -278,6 +279,32 @@ private slots:
         const FittedPicture picture = DecodeFittedPicture(path, {120, 105});
         QCOMPARE(picture.Source, used ? PictureSource::ExifThumbnail : PictureSource::ScaledDecode);
         QCOMPARE(picture.Image.size(), QSize(picture.Fit.Width(), picture.Fit.Height()));
+    }
+
+    // Camera raw files show their embedded preview, stored as RGB or as JPEG; one whose preview
+    // is cut off stays white. LibRaw reads the content, so a DNG named .nef serves.
+    void cameraRawShowsItsPreview_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("drawn");
+        const QImage preview = Solid(240, 160, Red);
+        const QByteArray rgb = MakeDng(600, 400, preview);
+        QTest::newRow("RGB preview") << rgb << true;
+        QTest::newRow("JPEG preview") << MakeDng(600, 400, preview, EncodeJpeg(preview)) << true;
+        QTest::newRow("cut off in its preview") << rgb.left(2000) << false;
+    }
+    void cameraRawShowsItsPreview()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, drawn);
+        const QString path = Write(QStringLiteral("camera-%1.nef").arg(QTest::currentDataTag()), bytes);
+        const FittedPicture picture = DecodeFittedPicture(path, {120, 105});
+        QCOMPARE(picture.StoredSize, QSize(600, 400)); // the sensor's size, from the header
+        QCOMPARE(picture.Source, drawn ? PictureSource::RawPreview : PictureSource::None);
+        const QImage image = Waited(path);
+        QCOMPARE(image.size(), QSize(120, 105));
+        QVERIFY(Near(Centre(image), drawn ? QColor(Red) : QColor(Qt::white)));
+        QVERIFY(Near(image.pixel(60, 2), QColor(Qt::white))); // 3:2 fitted: white above
     }
 
     // The trimming preview needs more than the embedded thumbnail has: decoded, at its size.

@@ -1,4 +1,5 @@
 #include "common/JpegFixtures.h"
+#include "common/RawFixtures.h"
 #include "util/MeasureImage.h"
 
 #include <QFile>
@@ -50,6 +51,10 @@ private slots:
         garbage.insert(2, QByteArray("\x00\x13garbage", 9));
         QTest::newRow("garbage before first marker") << "garbage.jpg" << garbage << QSize(64, 48);
 
+        // Camera raw: the sensor's size; LibRaw goes by content, so a DNG named .nef serves.
+        QTest::newRow("camera raw") << "camera.nef" << MakeDng(60, 40, Solid(30, 20, Qt::red))
+                                    << QSize(60, 40);
+        QTest::newRow("text named .nef") << "text.nef" << QByteArray("not a raw file\n") << QSize(0, 0);
         QTest::newRow("zero-byte jpg") << "empty.jpg" << QByteArray() << QSize(0, 0);
         QTest::newRow("text named .jpg")
             << "text-named.jpg" << QByteArray("this is not a photo\n") << QSize(0, 0);
