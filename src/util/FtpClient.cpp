@@ -8,7 +8,17 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
+
+#ifdef Q_OS_LINUX
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#define KB_COUNT_DELIVERED_BYTES 1
+#endif
 
 namespace {
 
@@ -42,7 +52,15 @@ struct FtpClient::Impl
     bool LoggedInAgain = false;
     bool SawGreeting = false;
 
+    // The socket opened last: during a store, once it has begun, its data connection.
+    curl_socket_t NewestSocket = CURL_SOCKET_BAD;
+    // Data connections of this call that libcurl has finished with: shut for writing (the
+    // server sees the end of the file as before) but open until the call ends, so the bytes
+    // still on their way can be counted and the number cannot be reused meanwhile.
+    std::vector<curl_socket_t> HalfClosed;
+
     // Per call.
+    bool Storing = false;
     char ErrorBuffer[CURL_ERROR_SIZE] = {};
     QByteArray LastReply; // the last reply line of the server, without CR LF
     bool Cancelled = false;
@@ -96,6 +114,7 @@ struct FtpClient::Impl
         // Asked while the handle is still in the multi handle, whose cache holds the connection.
         curl_easy_getinfo(Curl, CURLINFO_ACTIVESOCKET, &Socket);
         curl_multi_remove_handle(Multi, Curl);
+        closeHalfClosed();
         return result;
     }
 
@@ -123,6 +142,7 @@ struct FtpClient::Impl
         SawGreeting = false;
         Cancelled = false;
         Listing = false;
+        Storing = false;
         Reported = -1;
         Names = nullptr;
         SourceFile = nullptr;
@@ -148,6 +168,71 @@ struct FtpClient::Impl
         curl_easy_setopt(Curl, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(Curl, CURLOPT_XFERINFOFUNCTION, &Impl::onProgress);
         curl_easy_setopt(Curl, CURLOPT_XFERINFODATA, this);
+#ifdef KB_COUNT_DELIVERED_BYTES
+        curl_easy_setopt(Curl, CURLOPT_OPENSOCKETFUNCTION, &Impl::onOpenSocket);
+        curl_easy_setopt(Curl, CURLOPT_OPENSOCKETDATA, this);
+        curl_easy_setopt(Curl, CURLOPT_CLOSESOCKETFUNCTION, &Impl::onCloseSocket);
+        curl_easy_setopt(Curl, CURLOPT_CLOSESOCKETDATA, this);
+#endif
+    }
+
+#ifdef KB_COUNT_DELIVERED_BYTES
+    static curl_socket_t onOpenSocket(void *self, curlsocktype, curl_sockaddr *address)
+    {
+        auto *impl = static_cast<Impl *>(self);
+        const curl_socket_t s = ::socket(address->family, address->socktype, address->protocol);
+        if (s != CURL_SOCKET_BAD)
+            impl->NewestSocket = s;
+        return s;
+    }
+
+    static int onCloseSocket(void *self, curl_socket_t s)
+    {
+        auto *impl = static_cast<Impl *>(self);
+        if (impl->Storing && s == impl->NewestSocket) {
+            ::shutdown(s, SHUT_WR);
+            impl->HalfClosed.push_back(s);
+            return 0;
+        }
+        if (s == impl->NewestSocket)
+            impl->NewestSocket = CURL_SOCKET_BAD;
+        return ::close(s);
+    }
+#endif
+
+    void closeHalfClosed()
+    {
+#ifdef KB_COUNT_DELIVERED_BYTES
+        for (const curl_socket_t s : HalfClosed) {
+            if (s == NewestSocket)
+                NewestSocket = CURL_SOCKET_BAD;
+            ::close(s);
+        }
+#endif
+        HalfClosed.clear();
+    }
+
+    // Bytes of a store that have reached the server: libcurl counts what it handed to the
+    // socket, and the socket's buffers take megabytes at once, so the gauge and the speed would
+    // run far ahead of the line. The kernel knows how much is not yet acknowledged.
+    std::int64_t delivered(std::int64_t Handed) const
+    {
+#ifdef KB_COUNT_DELIVERED_BYTES
+        int unacknowledged = 0;
+        if (NewestSocket != CURL_SOCKET_BAD && NewestSocket != ControlSocket
+            && ::ioctl(NewestSocket, SIOCOUTQ, &unacknowledged) == 0 && unacknowledged > 0)
+            return std::max<std::int64_t>(0, Handed - unacknowledged);
+#endif
+        return Handed;
+    }
+
+    // A store the server confirmed arrived whole: the gauge's last report is its full size.
+    void reportDelivered(std::int64_t Size)
+    {
+        if (Reported != Size && Hooks.Work) {
+            Reported = Size;
+            Hooks.Work(Size);
+        }
     }
 
     // Runs the prepared call; afterwards Connected says whether the control connection lives.
@@ -208,7 +293,9 @@ struct FtpClient::Impl
             impl->Cancelled = true;
             return 1;
         }
-        const std::int64_t done = impl->Listing ? dlNow : ulNow;
+        const std::int64_t done = impl->Listing ? dlNow
+            : impl->Storing                     ? std::max(impl->delivered(ulNow), impl->Reported)
+                                                : ulNow;
         if (done != impl->Reported && impl->Hooks.Work) {
             impl->Reported = done;
             try {
@@ -437,8 +524,11 @@ bool FtpClient::performStore(qint64 Size)
     curl_easy_setopt(d->Curl, CURLOPT_READFUNCTION, &Impl::read);
     curl_easy_setopt(d->Curl, CURLOPT_READDATA, d.get());
     curl_easy_setopt(d->Curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(Size));
+    d->Storing = true;
     d->begin(Size);
     const CURLcode code = d->perform(m_lastError, m_lastCancelled);
+    if (code == CURLE_OK)
+        d->reportDelivered(Size);
     d->end();
     return code == CURLE_OK;
 }

@@ -327,6 +327,35 @@ private slots:
         QVERIFY(rec.Of("Box").isEmpty());
     }
 
+    // The gauge and the speed follow the bytes the server has received, not those handed to
+    // the socket, whose buffers take much of a photo at once.
+    void gaugeFollowsWhatTheServerReceived()
+    {
+        constexpr double Rate = 500000; // bytes per second
+        QVERIFY(service.setFaults({{"throttle", QJsonObject{{"ftp", Rate}}}}));
+        Photos photos;
+        const qint64 size = QFileInfo(photos.AddLarge("slow.jpg", 2000000)).size();
+        Recorder rec;
+        QElapsedTimer clock;
+        QList<QPair<qint64, std::int64_t>> reports; // ms since the store began, bytes
+        rec.GaugeHook = [&](std::int64_t max, std::int64_t progress) {
+            if (max != size)
+                return;
+            if (!clock.isValid())
+                clock.start();
+            if (progress > 0)
+                reports.append({clock.elapsed(), progress});
+        };
+        QVERIFY(upload(photos, rec));
+        QVERIFY(!reports.isEmpty());
+        // Acknowledged bytes run at most the server's receive buffers ahead of its reading.
+        constexpr double Slack = 1 << 20;
+        for (const auto &[ms, bytes] : reports)
+            QVERIFY2(bytes <= Rate * ms / 1000.0 + Slack,
+                qPrintable(QStringLiteral("%1 bytes after %2 ms").arg(bytes).arg(ms)));
+        QCOMPARE(reports.last().second, size);
+    }
+
     void cancelDuringAStoreAbortsIt()
     {
         QVERIFY(service.setFaults({{"throttle", QJsonObject{{"ftp", 400000}}}}));
