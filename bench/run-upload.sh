@@ -132,7 +132,7 @@ echo
 
 ns_of() { python3 -c "print(int(float('$(value "$1" <"$tmp/ours.out")') * 1e9))"; }
 min() { if [ -z "$1" ] || [ "$2" -lt "$1" ]; then echo "$2"; else echo "$1"; fi; }
-rounds=3 # every figure is the best of this many runs: the machine's other work only slows
+rounds=5 # every figure is the best of this many runs: the machine's other work only slows
 report() { # label, bytes, ours whole ns, ours route ns, anchor ns, anchor name
   printf '%-42s ours %7s MB/s (%7s)   %-22s %7s MB/s   ratio %s (%s)\n' "$1" \
     "$(mbps "$2" "$3")" "$(mbps "$2" "$4")" "$6" "$(mbps "$2" "$5")" \
