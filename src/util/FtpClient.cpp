@@ -12,14 +12,6 @@
 #include <cstring>
 #include <vector>
 
-#ifdef Q_OS_LINUX
-#include <linux/sockios.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#define KB_COUNT_DELIVERED_BYTES 1
-#endif
-
 namespace {
 
 // Larger than libcurl's 64 KB default: fewer read calls and progress reports per photo.
@@ -168,19 +160,19 @@ struct FtpClient::Impl
         curl_easy_setopt(Curl, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(Curl, CURLOPT_XFERINFOFUNCTION, &Impl::onProgress);
         curl_easy_setopt(Curl, CURLOPT_XFERINFODATA, this);
-#ifdef KB_COUNT_DELIVERED_BYTES
-        curl_easy_setopt(Curl, CURLOPT_OPENSOCKETFUNCTION, &Impl::onOpenSocket);
-        curl_easy_setopt(Curl, CURLOPT_OPENSOCKETDATA, this);
-        curl_easy_setopt(Curl, CURLOPT_CLOSESOCKETFUNCTION, &Impl::onCloseSocket);
-        curl_easy_setopt(Curl, CURLOPT_CLOSESOCKETDATA, this);
-#endif
+        if (CanCountUnacknowledgedBytes()) {
+            curl_easy_setopt(Curl, CURLOPT_OPENSOCKETFUNCTION, &Impl::onOpenSocket);
+            curl_easy_setopt(Curl, CURLOPT_OPENSOCKETDATA, this);
+            curl_easy_setopt(Curl, CURLOPT_CLOSESOCKETFUNCTION, &Impl::onCloseSocket);
+            curl_easy_setopt(Curl, CURLOPT_CLOSESOCKETDATA, this);
+        }
     }
 
-#ifdef KB_COUNT_DELIVERED_BYTES
     static curl_socket_t onOpenSocket(void *self, curlsocktype, curl_sockaddr *address)
     {
         auto *impl = static_cast<Impl *>(self);
-        const curl_socket_t s = ::socket(address->family, address->socktype, address->protocol);
+        const auto s = static_cast<curl_socket_t>(
+            OpenSocket(address->family, address->socktype, address->protocol));
         if (s != CURL_SOCKET_BAD)
             impl->NewestSocket = s;
         return s;
@@ -190,25 +182,22 @@ struct FtpClient::Impl
     {
         auto *impl = static_cast<Impl *>(self);
         if (impl->Storing && s == impl->NewestSocket) {
-            ::shutdown(s, SHUT_WR);
+            ShutDownSending(s);
             impl->HalfClosed.push_back(s);
             return 0;
         }
         if (s == impl->NewestSocket)
             impl->NewestSocket = CURL_SOCKET_BAD;
-        return ::close(s);
+        return CloseSocket(s);
     }
-#endif
 
     void closeHalfClosed()
     {
-#ifdef KB_COUNT_DELIVERED_BYTES
         for (const curl_socket_t s : HalfClosed) {
             if (s == NewestSocket)
                 NewestSocket = CURL_SOCKET_BAD;
-            ::close(s);
+            CloseSocket(s);
         }
-#endif
         HalfClosed.clear();
     }
 
@@ -217,13 +206,9 @@ struct FtpClient::Impl
     // run far ahead of the line. The kernel knows how much is not yet acknowledged.
     std::int64_t delivered(std::int64_t Handed) const
     {
-#ifdef KB_COUNT_DELIVERED_BYTES
-        int unacknowledged = 0;
-        if (NewestSocket != CURL_SOCKET_BAD && NewestSocket != ControlSocket
-            && ::ioctl(NewestSocket, SIOCOUTQ, &unacknowledged) == 0 && unacknowledged > 0)
-            return std::max<std::int64_t>(0, Handed - unacknowledged);
-#endif
-        return Handed;
+        if (NewestSocket == CURL_SOCKET_BAD || NewestSocket == ControlSocket)
+            return Handed;
+        return std::max<std::int64_t>(0, Handed - UnacknowledgedBytes(NewestSocket));
     }
 
     // A store the server confirmed arrived whole: the gauge's last report is its full size.

@@ -1,9 +1,11 @@
 #include "util/HttpClientImpl.h"
 
 #include "util/CurlGlobal.h"
+#include "util/SocketProbe.h"
 
 #include <QUrl>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -35,6 +37,7 @@ void HttpClient::Impl::Prepare(const QByteArray &Address)
     StatusLine.clear();
     m_errorBuffer[0] = '\0';
     m_cancelled = false;
+    m_reportedUp = 0;
 
     curl_easy_setopt(Curl, CURLOPT_URL, Address.constData());
     curl_easy_setopt(Curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
@@ -60,6 +63,29 @@ void HttpClient::Impl::Prepare(const QByteArray &Address)
     curl_easy_setopt(Curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(Curl, CURLOPT_XFERINFOFUNCTION, &Impl::transferInfo);
     curl_easy_setopt(Curl, CURLOPT_XFERINFODATA, this);
+    if (CanCountUnacknowledgedBytes()) {
+        curl_easy_setopt(Curl, CURLOPT_OPENSOCKETFUNCTION, &Impl::openSocket);
+        curl_easy_setopt(Curl, CURLOPT_OPENSOCKETDATA, this);
+        curl_easy_setopt(Curl, CURLOPT_CLOSESOCKETFUNCTION, &Impl::closeSocket);
+        curl_easy_setopt(Curl, CURLOPT_CLOSESOCKETDATA, this);
+    }
+}
+
+curl_socket_t HttpClient::Impl::openSocket(void *self, curlsocktype, curl_sockaddr *address)
+{
+    auto *impl = static_cast<Impl *>(self);
+    const auto s = static_cast<curl_socket_t>(
+        OpenSocket(address->family, address->socktype, address->protocol));
+    if (s != CURL_SOCKET_BAD)
+        impl->m_sockets.push_back(s);
+    return s;
+}
+
+int HttpClient::Impl::closeSocket(void *self, curl_socket_t socket)
+{
+    auto *impl = static_cast<Impl *>(self);
+    std::erase(impl->m_sockets, socket);
+    return CloseSocket(socket);
 }
 
 void HttpClient::Impl::AddHeader(const QByteArray &Header)
@@ -130,6 +156,15 @@ int HttpClient::Impl::transferInfo(
 {
     auto *impl = static_cast<Impl *>(self);
     bool go = !(impl->CancelFlag && impl->CancelFlag->load());
+    if (ulTotal > 0) {
+        // An upload counts what has reached the server, not what the socket buffers took in
+        // (megabytes at once); only one request runs, so idle connections hold nothing.
+        std::int64_t waiting = 0;
+        for (const curl_socket_t s : impl->m_sockets)
+            waiting += UnacknowledgedBytes(s);
+        ulNow = std::max<curl_off_t>(impl->m_reportedUp, std::max<curl_off_t>(0, ulNow - waiting));
+        impl->m_reportedUp = ulNow;
+    }
     if (go && impl->Progress) {
         try {
             go = impl->Progress(dlTotal, dlNow, ulTotal, ulNow);

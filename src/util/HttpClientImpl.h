@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+#include <vector>
+
 #include <curl/curl.h>
 
 #include <atomic>
@@ -50,6 +52,12 @@ private:
     static int transferInfo(
         void *self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow);
 
+    static curl_socket_t openSocket(void *self, curlsocktype, curl_sockaddr *address);
+    static int closeSocket(void *self, curl_socket_t socket);
+
+    // The client's open connections, whose buffers hold what of an upload has not arrived.
+    std::vector<curl_socket_t> m_sockets;
+    curl_off_t m_reportedUp = 0;
     curl_slist *m_headers = nullptr;
     QByteArray m_body;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};

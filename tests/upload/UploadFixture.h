@@ -11,6 +11,7 @@
 #include "util/Cp949.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -212,6 +213,45 @@ inline QByteArray ThumbsPath(const QString &User, const QString &Name)
     p.replace(u' ', u'_');
     return toCp949(p);
 }
+
+// The file gauge of the one transfer of at least Size bytes (a photo, or the form that carries
+// it): its reports, in ms since the transfer began. Fault() tells when a report ran ahead of a
+// server that reads Rate bytes per second (with a megabyte for its buffers), or when the last
+// report is not the whole transfer.
+struct GaugeTimeline
+{
+    qint64 Size = 0;
+    std::int64_t Max = 0;
+    QElapsedTimer Clock;
+    QList<QPair<qint64, std::int64_t>> Reports;
+
+    void Watch(Recorder &Rec)
+    {
+        Rec.GaugeHook = [this](std::int64_t GaugeMax, std::int64_t Progress) {
+            if (GaugeMax < Size)
+                return;
+            Max = GaugeMax;
+            if (!Clock.isValid())
+                Clock.start();
+            if (Progress > 0)
+                Reports.append({Clock.elapsed(), Progress});
+        };
+    }
+
+    QString Fault(double Rate) const
+    {
+        constexpr double Buffers = 1 << 20;
+        if (Reports.isEmpty())
+            return QStringLiteral("no progress reports");
+        for (const auto &[ms, bytes] : Reports) {
+            if (bytes > Rate * double(ms) / 1000.0 + Buffers)
+                return QStringLiteral("%1 bytes after %2 ms").arg(bytes).arg(ms);
+        }
+        if (Reports.last().second != Max)
+            return QStringLiteral("last report %1 of %2").arg(Reports.last().second).arg(Max);
+        return {};
+    }
+};
 
 } // namespace uploadtest
 

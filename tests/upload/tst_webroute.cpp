@@ -117,6 +117,23 @@ private slots:
         QVERIFY(rec.Browser.isEmpty());
     }
 
+    // As on the FTP route, the gauge follows what the upload script has received.
+    void gaugeFollowsWhatTheServerReceived()
+    {
+        closeFtp();
+        constexpr double Rate = 500000; // bytes per second
+        QVERIFY(service.setFaults({{"throttle", QJsonObject{{"http", Rate}}}}));
+        Photos photos;
+        GaugeTimeline gauge;
+        gauge.Size = QFileInfo(photos.AddLarge("slow.jpg", 2000000)).size();
+        Recorder rec;
+        rec.WebRouteAnswer = true;
+        gauge.Watch(rec);
+        QVERIFY(upload(photos, rec));
+        const QString fault = gauge.Fault(Rate);
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    }
+
     void webRoutePostsEveryPhotoThenTheCartInfo()
     {
         closeFtp();
