@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -224,6 +225,15 @@ struct GaugeTimeline
     std::int64_t Max = 0;
     QElapsedTimer Clock;
     QList<QPair<qint64, std::int64_t>> Reports;
+
+    // A photo of about 2 MB for a host that reads Rate bytes per second by Route ("ftp" or
+    // "http"), watched on Rec. False when the service refuses the throttle.
+    bool SlowPhoto(PrintService &Service, const char *Route, double Rate, Photos &Into, Recorder &Rec)
+    {
+        Size = QFileInfo(Into.AddLarge("slow.jpg", 2000000)).size();
+        Watch(Rec);
+        return Service.setFaults({{"throttle", QJsonObject{{QLatin1String(Route), Rate}}}});
+    }
 
     void Watch(Recorder &Rec)
     {

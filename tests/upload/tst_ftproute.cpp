@@ -332,12 +332,10 @@ private slots:
     void gaugeFollowsWhatTheServerReceived()
     {
         constexpr double Rate = 500000; // bytes per second
-        QVERIFY(service.setFaults({{"throttle", QJsonObject{{"ftp", Rate}}}}));
         Photos photos;
-        GaugeTimeline gauge;
-        gauge.Size = QFileInfo(photos.AddLarge("slow.jpg", 2000000)).size();
         Recorder rec;
-        gauge.Watch(rec);
+        GaugeTimeline gauge;
+        QVERIFY(gauge.SlowPhoto(service, "ftp", Rate, photos, rec));
         QVERIFY(upload(photos, rec));
         const QString fault = gauge.Fault(Rate);
         QVERIFY2(fault.isEmpty(), qPrintable(fault));

@@ -122,13 +122,11 @@ private slots:
     {
         closeFtp();
         constexpr double Rate = 500000; // bytes per second
-        QVERIFY(service.setFaults({{"throttle", QJsonObject{{"http", Rate}}}}));
         Photos photos;
-        GaugeTimeline gauge;
-        gauge.Size = QFileInfo(photos.AddLarge("slow.jpg", 2000000)).size();
         Recorder rec;
+        GaugeTimeline gauge;
+        QVERIFY(gauge.SlowPhoto(service, "http", Rate, photos, rec));
         rec.WebRouteAnswer = true;
-        gauge.Watch(rec);
         QVERIFY(upload(photos, rec));
         const QString fault = gauge.Fault(Rate);
         QVERIFY2(fault.isEmpty(), qPrintable(fault));
