@@ -512,6 +512,9 @@ bool FtpClient::performStore(qint64 Size)
     d->Storing = true;
     d->begin(Size);
     const CURLcode code = d->perform(m_lastError, m_lastCancelled);
+    // Only this call's data connection is kept open to the end; a later close (Disconnect)
+    // closes whatever it is given.
+    d->Storing = false;
     if (code == CURLE_OK)
         d->reportDelivered(Size);
     d->end();
