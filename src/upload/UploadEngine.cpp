@@ -312,7 +312,10 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
             }
         }
 
-        const std::shared_future<QByteArray> &thumbJpeg = thumbJpegs[std::size_t(i)];
+        // Asked again now that the photo is stored: the early answer was checked against the
+        // file photos ago, and a kept thumbnail must show the bytes as they were sent. An
+        // unchanged file costs a look-up; a changed one is drawn again.
+        const std::shared_future<QByteArray> thumbJpeg = thumbnails.Request(order.FileName);
         while (thumbJpeg.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
             if (CancelRequest)
                 return false;

@@ -273,7 +273,7 @@ private slots:
         thumbnails.Prepare(same);
         thumbnails.Prepare(changed);
         thumbnails.WaitForBackground();
-        const std::uint64_t takenBefore = thumbnails.Statistics().TakenReady;
+        const std::uint64_t madeBefore = thumbnails.Statistics().Made;
         paint(changed, Qt::blue);
         QFile stamp(changed);
         QVERIFY(stamp.open(QIODevice::ReadWrite));
@@ -282,7 +282,7 @@ private slots:
 
         Recorder rec;
         QVERIFY(upload(photos, rec));
-        QCOMPARE(thumbnails.Statistics().TakenReady, takenBefore + 1);
+        QCOMPARE(thumbnails.Statistics().Made, madeBefore + 1); // the changed photo alone
         const auto middle = [&](int Index) {
             const QString name = UploadName(Stamp, Index, photos.At(Index).FileName);
             const QImage image = QImage::fromData(service.readFile(ThumbsPath("kim", name)), "JPEG");
@@ -292,6 +292,41 @@ private slots:
         QVERIFY(middle(1).blue() > 200 && middle(1).red() < 60);
         const QString name = UploadName(Stamp, 1, changed);
         QCOMPARE(service.readFile(OrdersPath("kim", name)), ReadLocal(changed));
+    }
+
+    // A photo saved over while earlier photos are on their way, after its thumbnail was asked
+    // for ahead: the thumbnail stored is still that of the bytes sent.
+    void photoSavedOverDuringTheUploadGetsItsNewThumbnail()
+    {
+        Photos photos;
+        QStringList files;
+        for (int i = 0; i < 3; ++i)
+            files << photos.Add(QStringLiteral("p%1.jpg").arg(i));
+        const auto paint = [](const QString &Path, QColor Colour, int Seconds) {
+            QFile f(Path);
+            if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                return false;
+            f.write(fixtures::EncodeJpeg(fixtures::Solid(64, 48, Colour)));
+            return f.setFileTime(QDateTime::currentDateTime().addSecs(Seconds),
+                QFileDevice::FileModificationTime);
+        };
+        for (const QString &file : files)
+            QVERIFY(paint(file, Qt::red, 0));
+        Recorder rec;
+        bool repainted = false;
+        // The second photo's turn: the third one's thumbnail has been asked for by now.
+        rec.Hook = [&](const QString &Kind, const QString &Text) {
+            if (Kind == "Message" && Text.endsWith(QLatin1String("p1.jpg")) && !repainted)
+                repainted = paint(files[2], Qt::blue, 7);
+        };
+        QVERIFY(upload(photos, rec));
+        QVERIFY(repainted);
+        const QString name = UploadName(Stamp, 2, files[2]);
+        QCOMPARE(service.readFile(OrdersPath("kim", name)), ReadLocal(files[2]));
+        const QImage thumb = QImage::fromData(service.readFile(ThumbsPath("kim", name)), "JPEG");
+        QVERIFY(!thumb.isNull());
+        const QColor middle = thumb.pixelColor(60, 52);
+        QVERIFY2(middle.blue() > 200 && middle.red() < 60, qPrintable(middle.name()));
     }
 
     void failedThumbnailStoreIsIgnored()
