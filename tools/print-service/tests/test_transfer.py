@@ -47,6 +47,8 @@ class FtpNamesTest(ServiceCase):
         f.mkd("d")
         f.retrlines("LIST", lambda line: None)
         f.quit()
+        # the server records the end of the session after it has answered QUIT
+        self.wait_for(lambda: self.record("ftp", event="disconnect"))
         events = [(e["event"], e.get("cmd")) for e in self.record("ftp")]
         self.assertEqual([c for _, c in events if c in ("USER", "PASS", "CWD", "MKD", "LIST")],
                          ["USER", "PASS", "CWD", "MKD", "LIST"])
