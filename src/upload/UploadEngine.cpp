@@ -16,7 +16,6 @@
 #include <chrono>
 #include <exception>
 #include <future>
-#include <vector>
 
 namespace {
 
@@ -252,13 +251,12 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
     bool result = true;
     // Thumbnails are asked for a few photos ahead, so that drawing them keeps pace with the
     // stores; most were made while the photos sat on the order list.
+    // The store holds the work it was asked for; the answer is asked for again at its photo.
     UploadThumbnails &thumbnails = UploadThumbnails::Shared();
-    std::vector<std::shared_future<QByteArray>> thumbJpegs(static_cast<std::size_t>(count));
+    int thumbnailsAsked = 0; // photos [0, thumbnailsAsked) have been asked for
     const auto askThumbnails = [&](int From) {
-        for (int k = From; k < qMin(count, From + 1 + ThumbnailsAhead); ++k) {
-            if (!thumbJpegs[std::size_t(k)].valid())
-                thumbJpegs[std::size_t(k)] = thumbnails.Request(OrderAt(k)->FileName);
-        }
+        for (; thumbnailsAsked < qMin(count, From + 1 + ThumbnailsAhead); ++thumbnailsAsked)
+            thumbnails.Request(OrderAt(thumbnailsAsked)->FileName);
     };
 
     const QString thumbsFolder = ThumbsFolder(Stamp, UserID);

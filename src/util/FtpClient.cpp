@@ -404,6 +404,14 @@ bool FtpClient::IsConnected()
 
 namespace {
 
+// A folder's path as libcurl takes it: with its closing "/".
+QString asFolder(QString Folder)
+{
+    if (!Folder.endsWith(u'/'))
+        Folder += u'/';
+    return Folder;
+}
+
 bool refuseCancelled(const FtpClient::Impl &impl, QString &error, bool &cancelled)
 {
     if (!impl.CancelFlag || !impl.CancelFlag->load())
@@ -421,9 +429,7 @@ bool FtpClient::List(const QString &Folder, QList<QByteArray> &Names)
     m_lastCancelled = false;
     if (refuseCancelled(*d, m_lastError, m_lastCancelled))
         return false;
-    QString folder = Folder;
-    if (!folder.endsWith(u'/'))
-        folder += u'/';
+    const QString folder = asFolder(Folder);
     // libcurl's wildcard mode lists the folder (LIST) and parses each entry, Unix and Windows
     // listing styles alike; every entry is skipped instead of downloaded.
     d->prepare(d->url(folder) + "*", CURLFTPMETHOD_SINGLECWD);
@@ -464,9 +470,7 @@ bool FtpClient::ChangeDir(const QString &Folder)
     m_lastCancelled = false;
     if (refuseCancelled(*d, m_lastError, m_lastCancelled))
         return false;
-    QString folder = Folder;
-    if (!folder.endsWith(u'/'))
-        folder += u'/';
+    const QString folder = asFolder(Folder);
     d->prepare(d->url(folder), CURLFTPMETHOD_SINGLECWD);
     curl_easy_setopt(d->Curl, CURLOPT_NOBODY, 1L);
     return d->perform(m_lastError, m_lastCancelled) == CURLE_OK;
