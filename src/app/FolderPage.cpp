@@ -25,6 +25,21 @@ void PlainMessage(QWidget *Parent, const QString &Text)
     box.exec();
 }
 
+// Names the photos a folder could not offer, for the status panel's tool tip; a long list is
+// cut so the tip stays on the screen.
+QString UnlistableNote(const QStringList &Names)
+{
+    if (Names.isEmpty())
+        return {};
+    constexpr int Shown = 15;
+    QStringList lines {QStringLiteral("파일 이름을 읽을 수 없어 목록에 넣지 못한 사진입니다. "
+                                      "이름을 바꾸면 목록에 나타납니다.")};
+    lines += Names.mid(0, Shown);
+    if (Names.size() > Shown)
+        lines.append(QStringLiteral("외 %1장").arg(Names.size() - Shown));
+    return lines.join(u'\n');
+}
+
 QStringList LocalFiles(const QMimeData *Data)
 {
     QStringList paths;
@@ -91,6 +106,9 @@ void TFolderPage::ShowFolder(const QString &Path)
     m_grid->Clear();
     // A folder that cannot be listed gives an empty grid, without a message.
     m_grid->SetPhotos(ListFolderPhotos(Path));
+    m_unlistable = UnlistablePhotoNames(Path);
+    m_statusPanel->setToolTip(UnlistableNote(m_unlistable));
+    m_statusPanel->setAccessibleDescription(m_statusPanel->toolTip());
     m_grid->DeselectAll();
     writeStatus(0);
 }
@@ -99,7 +117,10 @@ void TFolderPage::writeStatus(int Selected)
 {
     m_statusPanel->setText(QStringLiteral("Choice:") + QString::number(Selected)
         + QStringLiteral("장/Total:") + QString::number(m_grid->ImageCount())
-        + QStringLiteral("장(※같은 이름의 사진은 중복 신청 되지 않습니다)"));
+        + QStringLiteral("장(※같은 이름의 사진은 중복 신청 되지 않습니다)")
+        + (m_unlistable.isEmpty() ? QString()
+                                  : QStringLiteral(" · 파일 이름을 읽을 수 없는 사진 %1장 제외")
+                                        .arg(m_unlistable.size())));
 }
 
 void TFolderPage::ivListImageSelect(int)

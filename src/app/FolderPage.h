@@ -76,4 +76,5 @@ private:
     PhotoGrid *m_grid;
     QStatusBar *m_status;
     QLabel *m_statusPanel;
+    QStringList m_unlistable; // photos of the shown folder whose names cannot be read
 };

@@ -1,7 +1,11 @@
 #include "app/PhotoListing.h"
 
+#include "app/Platform.h"
+#include "util/Cp949.h"
+
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -123,11 +127,26 @@ QStringList ListFolderPhotos(const QString &Folder)
     for (const QString &path : std::as_const(photos))
         keyed.emplace_back(QFileInfo(path).fileName(), path);
     std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto &a, const auto &b) { return NaturalNameLess(a.first, b.first); });
+        [](const auto &a, const auto &b) { return NaturalNameLess(a.first, b.first); });
     photos.clear();
     for (auto &entry : keyed)
         photos.append(std::move(entry.second));
     return photos;
+}
+
+QStringList UnlistablePhotoNames(const QString &Folder)
+{
+    QStringList names;
+    for (const QByteArray &stored : UnrepresentableFileNames(Folder)) {
+        // The extension is ASCII, so the offered check reads the bytes as they are.
+        if (!IsOfferedPhotoName(QString::fromLatin1(stored)))
+            continue;
+        const QString cp949 = fromCp949(stored);
+        names.append(
+            cp949.contains(QChar::ReplacementCharacter) ? QFile::decodeName(stored) : cp949);
+    }
+    std::sort(names.begin(), names.end(), NaturalNameLess);
+    return names;
 }
 
 QStringList OfferedPhotoFiles(const QStringList &Paths)

@@ -22,6 +22,11 @@ bool IsOfferedPhotoName(const QString &FileName);
 // Empty when the folder cannot be listed.
 QStringList ListFolderPhotos(const QString &Folder);
 
+// The photos of Folder that ListFolderPhotos cannot offer because their file names are not
+// valid in the file system's encoding, each as well as it can be shown: read as CP949 when its
+// bytes are CP949 (a name from an older Korean system), else with the bad bytes replaced.
+QStringList UnlistablePhotoNames(const QString &Folder);
+
 // Name order as people read it: letter case ignored, runs of digits compared as numbers.
 bool NaturalNameLess(const QString &A, const QString &B);
 

@@ -9,6 +9,7 @@
 #include "common/ModalWatcher.h"
 #include "folder/FolderFixtures.h"
 
+#include <QLabel>
 #include <QLayout>
 #include <QMimeData>
 #include <QProgressBar>
@@ -16,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
+
+#include <cstdio>
 
 using namespace folderfixtures;
 
@@ -165,6 +168,31 @@ private slots:
         QCOMPARE(grid()->ImageCount(), 0);
         QTest::qWait(400);
         QVERIFY(!watcher.Seen());
+    }
+
+    void photosWhoseNamesCannotBeRead()
+    {
+        const QString folder = m_dir.filePath("unreadable names");
+        MakePhotos(folder, 2);
+        const QByteArray raw = QFile::encodeName(folder) + "/\xBB\xE7\xC1\xF8.jpg"; // CP949
+        FILE *f = fopen(raw.constData(), "wb");
+        QVERIFY(f);
+        fclose(f);
+        openFolder(folder);
+        QCOMPARE(grid()->ImageCount(), 2);
+        QCOMPARE(page()->StatusText(),
+            Status(0, 2) + QStringLiteral(" · 파일 이름을 읽을 수 없는 사진 1장 제외"));
+        QLabel *panel = m_main->findChild<QLabel *>("sbListPanel");
+        QVERIFY(panel);
+        QVERIFY2(panel->toolTip().contains(QStringLiteral("\n사진.jpg")), qPrintable(panel->toolTip()));
+        click(0); // the note stays while the selection changes
+        QCOMPARE(page()->StatusText(),
+            Status(1, 2) + QStringLiteral(" · 파일 이름을 읽을 수 없는 사진 1장 제외"));
+        if (const QString shots = qEnvironmentVariable("KB_SCREENSHOTS"); !shots.isEmpty())
+            m_main->grab().save(shots + "/folderpage-unreadable-names.png");
+        openFolder(m_folder25);
+        QCOMPARE(page()->StatusText(), Status(0, 25));
+        QVERIFY(panel->toolTip().isEmpty());
     }
 
     void statusTextCountsClicks()

@@ -5,7 +5,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 using namespace folderfixtures;
 
@@ -72,7 +75,7 @@ private slots:
     void listedByNameWithNumbersInOrder()
     {
         QTemporaryDir dir;
-        const QStringList created{"img_10.jpg", "IMG_2.jpg", "b.jpg", "A.jpg", "img_1.JPG"};
+        const QStringList created {"img_10.jpg", "IMG_2.jpg", "b.jpg", "A.jpg", "img_1.JPG"};
         for (const QString &name : created)
             QVERIFY(WriteFile(dir.filePath(name), SolidPhoto(Qt::green)));
         QStringList listed = ListFolderPhotos(dir.path());
@@ -90,6 +93,35 @@ private slots:
         QStringList listed = ListFolderPhotos(dir.path());
         listed.sort();
         QCOMPARE(listed, QStringList({dir.filePath("link.jpg"), dir.filePath("real.jpg")}));
+    }
+
+    // Names whose bytes are not UTF-8 cannot be listed by Qt; the customer learns of them.
+    void namesThatCannotBeRead()
+    {
+        QTemporaryDir dir;
+        const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+        const auto writeRaw = [&](const QByteArray &name) {
+            const QByteArray path = folder + name;
+            FILE *f = fopen(path.constData(), "wb");
+            QVERIFY(f);
+            fputs("not a photo", f);
+            fclose(f);
+        };
+        writeRaw("\xBB\xE7\xC1\xF8.jpg"); // 사진.jpg written in CP949
+        writeRaw("\xFF\xFE 10.JPG"); // neither UTF-8 nor CP949
+        writeRaw("\xFF notes.txt"); // not a photo
+        writeRaw(".\xFF.jpg"); // hidden
+        QVERIFY(mkdir((folder + "\xFF.jpg").constData(), 0700) == 0); // a folder
+        QVERIFY(WriteFile(dir.filePath("사진 2.jpg"), SolidPhoto(Qt::red)));
+
+        QCOMPARE(ListFolderPhotos(dir.path()), QStringList {dir.filePath("사진 2.jpg")});
+        const QStringList unlistable = UnlistablePhotoNames(dir.path());
+        QCOMPARE(unlistable.size(), 2);
+        QCOMPARE(unlistable[0], QStringLiteral("사진.jpg"));
+        QVERIFY2(unlistable[1].endsWith(" 10.JPG")
+                && unlistable[1].contains(QChar::ReplacementCharacter),
+            qPrintable(unlistable[1]));
+        QVERIFY(UnlistablePhotoNames(dir.filePath("missing")).isEmpty());
     }
 
     void unlistableFolder_data()
