@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 #include <optional>
 #include <vector>
@@ -60,6 +61,15 @@ bool isUserIDLine(const QByteArray &Line)
     return Line.left(eq).compare("UserID", Qt::CaseInsensitive) == 0;
 }
 
+// UTF-8, as the program writes it; a value that is not valid UTF-8 comes from a file written
+// in CP949 (by an older version, or carried over from a Korean Windows system).
+QString decodeValue(const QByteArray &Value)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(Value);
+    return utf8.hasError() ? fromCp949(Value) : text;
+}
+
 } // namespace
 
 bool IsSystemProgramFolder(const QString &Folder)
@@ -96,14 +106,14 @@ QString ReadSavedUserID(const QString &Path)
         return QString();
     for (const QByteArray &line : *lines) {
         if (isUserIDLine(line))
-            return fromCp949(line.mid(line.indexOf('=') + 1));
+            return decodeValue(line.mid(line.indexOf('=') + 1));
     }
     return QString();
 }
 
 void SaveUserID(const QString &Path, const QString &Id)
 {
-    const QByteArray newLine = "UserID=" + toCp949(Id);
+    const QByteArray newLine = "UserID=" + Id.toUtf8();
     std::vector<QByteArray> lines = readLines(Path).value_or(std::vector<QByteArray>());
     bool replaced = false;
     for (QByteArray &line : lines) {

@@ -5,9 +5,11 @@
 #include <stdexcept>
 
 // The settings file Kestrun.cfg: lines "name=value", of which only "UserID" is read and written.
-// Every other line is kept byte for byte and in its place, whatever its encoding; the UserID
-// value is in the Korean code page CP949, as the file has always been written. Any common line
-// end is read; CR LF is written. A rewrite is atomic: a crash leaves the old file or the new one.
+// Every other line is kept byte for byte and in its place, whatever its encoding. The UserID
+// value is written in UTF-8, the system's code page; a value that is not valid UTF-8 is read as
+// CP949 (a file from an older version or a Korean Windows system) and stays so until the id is
+// saved again. Any common line end is read; CR LF is written. A rewrite is atomic: a crash leaves
+// the old file or the new one.
 
 class SettingsFileError : public std::runtime_error
 {

@@ -42,8 +42,12 @@ private slots:
         QTest::newRow("value untrimmed, after the first =")
             << QByteArray("UserID= a=b \r\n") << " a=b ";
         QTest::newRow("first of two") << QByteArray("UserID=one\r\nUserID=two\r\n") << "one";
-        QTest::newRow("CP949 value")
+        QTest::newRow("UTF-8 value")
+            << QByteArray("UserID=\xED\x99\x8D\xEA\xB8\xB8\xEB\x8F\x99\r\n") << "홍길동";
+        QTest::newRow("not UTF-8: a CP949 value")
             << QByteArray("UserID=\xC8\xAB\xB1\xE6\xB5\xBF\r\n") << "홍길동";
+        QTest::newRow("CP949 with a letter only CP949 has")
+            << QByteArray("UserID=\x8C\x63\r\n") << "똠";
         QTest::newRow("name with blank is another name") << QByteArray("UserID =kim\r\n") << "";
         QTest::newRow("long s does not fold to s") << QByteArray("U\xC5\xBF"
                                                                  "erID=kim\r\n")
@@ -77,8 +81,11 @@ private slots:
         QTest::newRow("other lines kept byte for byte (UTF-8, blanks)")
             << QByteArray("Note=\xEC\x82\xAC\xEC\xA7\x84  \r\nUserID=x\r\n") << "kim"
             << QByteArray("Note=\xEC\x82\xAC\xEC\xA7\x84  \r\nUserID=kim\r\n");
-        QTest::newRow("CP949 id") << QByteArray("<none>") << "홍길동"
-                                  << QByteArray("UserID=\xC8\xAB\xB1\xE6\xB5\xBF\r\n");
+        QTest::newRow("Hangul id in UTF-8") << QByteArray(
+            "<none>") << "홍길동" << QByteArray("UserID=\xED\x99\x8D\xEA\xB8\xB8\xEB\x8F\x99\r\n");
+        QTest::newRow("a CP949 file becomes UTF-8 when the id is saved again")
+            << QByteArray("UserID=\xC8\xAB\xB1\xE6\xB5\xBF\r\nNote=\xC8\xAB\r\n") << "홍길동"
+            << QByteArray("UserID=\xED\x99\x8D\xEA\xB8\xB8\xEB\x8F\x99\r\nNote=\xC8\xAB\r\n");
     }
 
     void save()
