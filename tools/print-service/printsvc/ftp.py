@@ -204,6 +204,9 @@ class Session(FTPHandler):
         super().found_terminator()
 
     def respond(self, resp, logfun=None):
+        # Held until this turn of the FTP loop ends: what the turn notes after a reply (a
+        # second reply, the file a 226 closed) belongs to what the client has already seen.
+        self.state.begin_answer(FtpServer.TURN)
         if self._entry is not None:
             with self.state.lock:
                 self._entry["replies"].append(latin1(resp.encode("utf-8", NAME_ERRORS)))
@@ -212,11 +215,18 @@ class Session(FTPHandler):
         else:
             super().respond(resp, logfun=logfun)
 
+    def close_when_done(self):
+        # the client has the last reply (221, or the 226 before a drop) before the session
+        # ends and notes its disconnect
+        self.state.begin_answer(("ftp close", self.session))
+        super().close_when_done()
+
     def close(self):
         if not self._closed:
             self.state.add("ftp", session=self.session, event="disconnect",
                            by="server" if self._closed_by_server else "client")
         super().close()
+        self.state.end_answer(("ftp close", self.session))
 
     def fault_drop(self, why):
         self.state.add("ftp", session=self.session, event="fault", fault=why)
@@ -271,6 +281,8 @@ class FtpServer:
     """pyftpdlib on a thread of its own. Everything that touches its sockets runs on that
     thread; other threads hand work over through call()."""
 
+    TURN = "ftp loop turn"   # the answer a turn of the loop is giving (see Session.respond)
+
     def __init__(self, state, host, port, listen=True):
         self.state = state
         self.host = host
@@ -323,12 +335,13 @@ class FtpServer:
             else:
                 time.sleep(0.02)
             self.ioloop.sched.poll()
+            self.state.end_answer(self.TURN)
         try:
             self.ioloop.close()
         except Exception:
             pass
 
-    def call(self, fn, timeout=5):
+    def call(self, fn, timeout=30):
         if not self._thread.is_alive():
             return fn()
         done, box = threading.Event(), []

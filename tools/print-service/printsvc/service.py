@@ -11,6 +11,9 @@ from .web import WebServer
 
 DEMO_ACCOUNTS = {"kim": "kim1234", "홍길동": "hong1234"}
 
+# How long the record, file list and file reads wait for an answer being given to end.
+SETTLE_SECONDS = 20
+
 
 class Service:
     def __init__(self, data_dir, host="127.0.0.1", http_port=8080, upload_port=None,
@@ -76,6 +79,9 @@ class Service:
         if command == "ping":
             return self.ready_info()
         if command == "reset":
+            if args.get("end_sessions"):
+                # a session left over from before would note its end in the new record
+                self.ftp.drop_sessions()
             state.reset(files=bool(args.get("files", False)))
             if args.get("ftp_listen", True) and not self.ftp.listening:
                 self.ftp.set_listening(True)
@@ -84,10 +90,13 @@ class Service:
             return {"faults": state.set_faults(args)}
         if command == "record":
             kinds = args.get("kinds")
+            settled = state.settle(float(args.get("settle", SETTLE_SECONDS)))
             return {"record": state.snapshot(int(args.get("since", 0)),
-                                             bool(args.get("bodies", True)), kinds)}
+                                             bool(args.get("bodies", True)), kinds),
+                    "settled": settled}
         if command == "files":
-            return {"files": self.files()}
+            settled = state.settle(float(args.get("settle", SETTLE_SECONDS)))
+            return {"files": self.files(), "settled": settled}
         if command == "mkdir":
             local = self._local(args)
             os.makedirs(local, exist_ok=True)
@@ -99,6 +108,7 @@ class Service:
                 f.write(base64.b64decode(args.get("data_b64", "")))
             return {"path": state.rel(local)}
         if command == "read":
+            state.settle(float(args.get("settle", SETTLE_SECONDS)))
             local = self._local(args)
             with open(local, "rb") as f:
                 return {"data_b64": base64.b64encode(f.read()).decode("ascii")}

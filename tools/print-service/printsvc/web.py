@@ -79,10 +79,20 @@ class Handler(BaseHTTPRequestHandler):
         return super().parse_request()
 
     def do_GET(self):
-        self._dispatch()
+        self._answered(self._dispatch)
 
     def do_POST(self):
-        self._dispatch()
+        self._answered(self._dispatch)
+
+    def _answered(self, handle):
+        # From the first byte of the answer until the request's entry is complete, readers of
+        # the record wait (the client may ask for the record the moment it has the answer).
+        self._answer_key = None
+        try:
+            handle()
+        finally:
+            if self._answer_key is not None:
+                self.server.service.state.end_answer(self._answer_key)
 
     # --- body
 
@@ -122,6 +132,9 @@ class Handler(BaseHTTPRequestHandler):
     # --- answers
 
     def _send(self, status, ctype, body, extra=()):
+        if getattr(self, "_answer_key", None) is None:
+            self._answer_key = object()
+            self.server.service.state.begin_answer(self._answer_key)
         self.send_response(status)
         self.send_header("Content-Type", ctype)
         self.send_header("Content-Length", str(len(body)))

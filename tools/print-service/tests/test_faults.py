@@ -12,6 +12,9 @@ import unittest
 from tests.helpers import ServiceCase
 
 ORDERS = "/images/orders/"
+# A throttled transfer of about a second must not take longer than this: well past what a busy
+# machine adds, well short of a pace that has stopped.
+SLOWEST = 30
 
 
 class FtpFaultsTest(ServiceCase):
@@ -100,7 +103,7 @@ class FtpFaultsTest(ServiceCase):
         f = self.ftp()
         t0 = time.monotonic()
         self.store(f, "t.jpg", b"z" * 120000)
-        self.assertTrue(1.0 <= time.monotonic() - t0 < 5, time.monotonic() - t0)
+        self.assertTrue(1.0 <= time.monotonic() - t0 < SLOWEST, time.monotonic() - t0)
         self.assertEqual(self.disk(b"/images/orders/t.jpg"), b"z" * 120000)
 
     def test_folder_in_another_letter_case(self):
@@ -220,9 +223,10 @@ class HttpFaultsTest(ServiceCase):
         t = threading.Thread(target=lambda: result.append(
             self._try(lambda: self.http("GET", b"/popup/ifpf_pop.htm", timeout=5))))
         t.start()
-        time.sleep(0.2)
+        # released only once it is held: a release before it arrives would not end it
+        self.assertTrue(self.wait_for(lambda: self.record("http", path="/popup/ifpf_pop.htm")))
         self.control("release")                 # the control API itself never hangs
-        t.join(5)
+        t.join(30)
         self.assertIsInstance(result[0], Exception)   # closed without an answer
 
     def test_drop_without_answer(self):
@@ -237,7 +241,7 @@ class HttpFaultsTest(ServiceCase):
         body = b"q" * 120000
         self.post_form(b"/upload_file2.php", [(b"dst_dir", b"/images/", None),
                                               (b"dst_filename", b"t", None), (b"file", body, b"t")])
-        self.assertTrue(1.0 <= time.monotonic() - t0 < 5, time.monotonic() - t0)
+        self.assertTrue(1.0 <= time.monotonic() - t0 < SLOWEST, time.monotonic() - t0)
         self.assertEqual(self.disk(b"/images/t"), body)
 
     def test_bad_rule_is_refused(self):
