@@ -5,6 +5,7 @@ import base64
 import copy
 import hashlib
 import os
+import random
 import shutil
 import threading
 import time
@@ -67,6 +68,106 @@ class Rule:
 STOR_ACTIONS = ("refuse", "drop", "stall", "drop_after")
 HTTP_ACTIONS = ("status", "error_page", "body", "hang", "drop", "delay")
 LIST_STYLES = ("unix", "windows")
+
+
+class Chaos:
+    """Seeded random faults, as a poor home line gives them. Every decision is drawn from the
+    seed, the kind of event and its number among events of that kind, so the same client
+    conversation meets the same faults whatever the timing and however FTP and HTTP
+    interleave. A decision is a Rule like those set by hand, so it acts the same way."""
+
+    RATES = ("stor_refuse", "stor_drop", "stor_stall", "drop_after", "login_refuse",
+             "http_status", "http_error_page", "http_drop")
+    DEFAULT_PATHS = ("/upload_file2.php", "/upload_cartinfo.php")
+
+    def __init__(self, settings):
+        self.settings = dict(settings)
+        self.seed = settings.get("seed", 0)
+        rates = settings.get("rates", {})
+        unknown = set(rates) - set(self.RATES)
+        if unknown:
+            raise ValueError("unknown chaos rates %s (one of %s)"
+                             % (", ".join(sorted(unknown)), ", ".join(self.RATES)))
+        self.rates = {k: float(rates.get(k, 0)) for k in self.RATES}
+        if any(not 0 <= v <= 1 for v in self.rates.values()):
+            raise ValueError("chaos rates lie between 0 and 1")
+        stall = settings.get("stall_seconds", [0.2, 2.0])
+        self.stall = (float(stall), float(stall)) if isinstance(stall, (int, float)) \
+            else (float(stall[0]), float(stall[1]))
+        self.max_after = int(settings.get("max_after_bytes", 262144))
+        self.match = settings.get("match", "")
+        self.paths = list(settings.get("paths", self.DEFAULT_PATHS))
+        self.statuses = [int(c) for c in settings.get("statuses", (500, 502, 503))]
+        self.seen = {}
+        self.fired = {}
+
+    def _draw(self, kind):
+        n = self.seen.get(kind, 0) + 1
+        self.seen[kind] = n
+        return random.Random("%s/%s/%d" % (self.seed, kind, n))
+
+    def _fire(self, rate_name, settings, kinds):
+        self.fired[rate_name] = self.fired.get(rate_name, 0) + 1
+        settings["chaos"] = True
+        return Rule(settings, kinds)
+
+    def _pick(self, rnd, names):
+        """One of names, each with its own rate, or None: one draw decides."""
+        x = rnd.random()
+        for name in names:
+            x -= self.rates[name]
+            if x < 0:
+                return name
+        return None
+
+    def stor(self, arg, stage):
+        if self.match and self.match not in arg:
+            return None
+        if stage == "done":
+            rnd = self._draw("stor_done")
+            if self._pick(rnd, ("drop_after",)):
+                return self._fire("drop_after", {"action": "drop_after"}, STOR_ACTIONS)
+            return None
+        rnd = self._draw("stor")
+        name = self._pick(rnd, ("stor_refuse", "stor_drop", "stor_stall"))
+        if name == "stor_refuse":
+            code = rnd.choice((550, 451, 452, 553))
+            return self._fire(name, {"action": "refuse", "code": code,
+                                     "text": "Store refused (line trouble)."}, STOR_ACTIONS)
+        if name == "stor_drop":
+            return self._fire(name, {"action": "drop",
+                                     "after_bytes": rnd.randint(0, self.max_after)}, STOR_ACTIONS)
+        if name == "stor_stall":
+            return self._fire(name, {"action": "stall",
+                                     "seconds": round(rnd.uniform(*self.stall), 3),
+                                     "after_bytes": rnd.randint(0, self.max_after)}, STOR_ACTIONS)
+        return None
+
+    def login(self):
+        rnd = self._draw("login")
+        if self._pick(rnd, ("login_refuse",)):
+            self.fired["login_refuse"] = self.fired.get("login_refuse", 0) + 1
+            return True
+        return False
+
+    def http(self, path):
+        if path not in self.paths:
+            return None
+        rnd = self._draw("http " + path)
+        name = self._pick(rnd, ("http_status", "http_error_page", "http_drop"))
+        if name == "http_status":
+            return self._fire(name, {"action": "status", "status": rnd.choice(self.statuses),
+                                     "text": "Warning: upload failed (line trouble)"}, HTTP_ACTIONS)
+        if name == "http_error_page":
+            return self._fire(name, {"action": "error_page"}, HTTP_ACTIONS)
+        if name == "http_drop":
+            return self._fire(name, {"action": "drop"}, HTTP_ACTIONS)
+        return None
+
+    def report(self):
+        d = dict(self.settings)
+        d.update(seen=dict(self.seen), fired=dict(self.fired))
+        return d
 
 
 class State:
@@ -193,6 +294,7 @@ class State:
         self.throttle = {"ftp": 0, "http": 0}
         self.list_style = "unix"       # how FTP LIST shows entries: "unix" or "windows"
         self.set_cookie = []           # Set-Cookie header values of the server-time page
+        self.chaos = None              # seeded random faults (Chaos), after the rules
 
     def set_faults(self, settings):
         with self.lock:
@@ -222,6 +324,8 @@ class State:
                            for c in v):
                     raise ValueError("set_cookie takes one header value or a list of them")
                 self.set_cookie = v
+            if "chaos" in settings:
+                self.chaos = Chaos(settings["chaos"]) if settings["chaos"] else None
             return self.faults()
 
     def faults(self):
@@ -229,7 +333,8 @@ class State:
             return {"stor": [r.report() for r in self.stor_rules],
                     "http": [r.report() for r in self.http_rules],
                     "login_refuse": self.login_refuse, "throttle": dict(self.throttle),
-                    "list_style": self.list_style, "set_cookie": list(self.set_cookie)}
+                    "list_style": self.list_style, "set_cookie": list(self.set_cookie),
+                    "chaos": self.chaos.report() if self.chaos else None}
 
     def stor_fault(self, arg, stage):
         """The rule that fires for a STOR of arg (latin-1 text). stage "start" asks the rules
@@ -244,6 +349,8 @@ class State:
                     continue
                 if r.offer() and chosen is None:
                     chosen = r
+            if chosen is None and self.chaos is not None:
+                chosen = self.chaos.stor(arg, stage)
             return chosen
 
     def http_fault(self, path):
@@ -254,12 +361,14 @@ class State:
                     continue
                 if r.offer() and chosen is None:
                     chosen = r
+            if chosen is None and self.chaos is not None:
+                chosen = self.chaos.http(path)
             return chosen
 
     def take_login_refusal(self):
         with self.lock:
             if self.login_refuse == 0:
-                return False
+                return self.chaos is not None and self.chaos.login()
             if self.login_refuse > 0:
                 self.login_refuse -= 1
             return True
