@@ -70,10 +70,11 @@ QString DecodePage(const QByteArray &ContentType, const QByteArray &Body)
     return isValidUtf8(Body) ? QString::fromUtf8(Body) : fromCp949(Body);
 }
 
-FetchedBytes FetchBytes(const QByteArray &Address, const std::atomic<bool> *Cancel)
+FetchedBytes FetchBytes(const QByteArray &Address, const std::atomic<bool> *Cancel, qint64 Limit)
 {
     HttpClient http;
     http.SetStallTimeout(PageStallSeconds);
+    http.SetBodyLimit(Limit);
     http.SetCancelFlag(Cancel);
     HttpResult result = http.Get(Address);
     FetchedBytes fetched;

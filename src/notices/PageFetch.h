@@ -23,5 +23,11 @@ struct FetchedBytes
     QString Error; // empty on success (a 2xx answer)
 };
 
-// One GET with the program's HTTP client, for the view's worker thread. Cancel aborts it.
-FetchedBytes FetchBytes(const QByteArray &Address, const std::atomic<bool> *Cancel);
+// The service's notice and banner pages and their pictures are some KB; anything past this is
+// not a page of the service.
+inline constexpr qint64 PageSizeLimit = 4 << 20;
+
+// One GET with the program's HTTP client, for the view's worker thread. Cancel aborts it; an
+// answer over Limit bytes fails it.
+FetchedBytes FetchBytes(
+    const QByteArray &Address, const std::atomic<bool> *Cancel, qint64 Limit = PageSizeLimit);

@@ -57,7 +57,8 @@ struct SlistDeleter
 
 } // namespace
 
-HttpResult PostForm(HttpClient &Client, const QByteArray &Address, const QList<FormPart> &Parts)
+HttpResult PostForm(
+    HttpClient &Client, const QByteArray &Address, const QList<FormPart> &Parts, qint64 AnswerLimit)
 {
     HttpClient::Impl &impl = *Client.impl();
     // The files are open exactly as long as their form exists.
@@ -73,6 +74,7 @@ HttpResult PostForm(HttpClient &Client, const QByteArray &Address, const QList<F
     }
 
     impl.Prepare(Address);
+    impl.LimitBody(AnswerLimit);
     std::unique_ptr<curl_mime, MimeDeleter> mime(curl_mime_init(impl.Curl));
     std::unique_ptr<curl_slist, SlistDeleter> binary(
         curl_slist_append(nullptr, "Content-Transfer-Encoding: binary"));

@@ -26,10 +26,15 @@ struct FormPart
         const QByteArray &FileName, const QByteArray &ContentType);
 };
 
-// Posts the form to Address with the client's session (cookies, headers, limits). Throws
-// HttpError when a file part cannot be opened (the form cannot be built); every transport
-// failure comes back in the result. Progress reports go to the client's own hook.
-HttpResult PostForm(HttpClient &Client, const QByteArray &Address, const QList<FormPart> &Parts);
+// The upload scripts answer with a line or an error page: a few KB at most.
+inline constexpr qint64 UploadAnswerLimit = 8 * 1024;
+
+// Posts the form to Address with the client's session (cookies, headers, limits), taking an
+// answer of at most AnswerLimit bytes. Throws HttpError when a file part cannot be opened (the
+// form cannot be built); every transport failure, an answer over the limit included, comes
+// back in the result. Progress reports go to the client's own hook.
+HttpResult PostForm(HttpClient &Client, const QByteArray &Address, const QList<FormPart> &Parts,
+    qint64 AnswerLimit = UploadAnswerLimit);
 
 // The text of a failed post: the transport's error, or the status line of an error answer.
 QString PostErrorText(HttpClient &Client, const HttpResult &Result);

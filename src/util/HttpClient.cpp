@@ -11,6 +11,9 @@
 namespace {
 
 constexpr long MaxRedirects = 5;
+// Every header line of an answer and its redirects together; real answers need a few KB, and
+// the transport keeps every header it is sent.
+constexpr qint64 HeaderLimit = 256 * 1024;
 
 } // namespace
 
@@ -38,6 +41,9 @@ void HttpClient::Impl::Prepare(const QByteArray &Address)
     m_errorBuffer[0] = '\0';
     m_cancelled = false;
     m_reportedUp = 0;
+    m_headerBytes = 0;
+    m_bodyTooLarge = false;
+    m_headersTooLarge = false;
 
     curl_easy_setopt(Curl, CURLOPT_URL, Address.constData());
     curl_easy_setopt(Curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
@@ -56,6 +62,7 @@ void HttpClient::Impl::Prepare(const QByteArray &Address)
         curl_easy_setopt(Curl, CURLOPT_USERAGENT, UserAgent.constData());
     if (!Accept.isEmpty())
         AddHeader("Accept: " + Accept);
+    LimitBody(BodyLimit);
     curl_easy_setopt(Curl, CURLOPT_WRITEFUNCTION, &Impl::writeBody);
     curl_easy_setopt(Curl, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(Curl, CURLOPT_HEADERFUNCTION, &Impl::writeHeader);
@@ -94,6 +101,13 @@ void HttpClient::Impl::AddHeader(const QByteArray &Header)
     curl_easy_setopt(Curl, CURLOPT_HTTPHEADER, m_headers);
 }
 
+void HttpClient::Impl::LimitBody(qint64 Bytes)
+{
+    m_limit = std::max<qint64>(0, Bytes);
+    // A declared length over the limit fails the request before its body is read.
+    curl_easy_setopt(Curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_limit));
+}
+
 HttpResult HttpClient::Impl::Perform()
 {
     HttpResult result;
@@ -111,7 +125,15 @@ HttpResult HttpClient::Impl::Perform()
     result.ContentType = contentType ? QByteArray(contentType) : QByteArray();
     result.Body = std::move(m_body);
     m_body.clear();
-    if (code != CURLE_OK) {
+    const bool tooLarge = !m_cancelled && (m_bodyTooLarge || code == CURLE_FILESIZE_EXCEEDED);
+    if (m_headersTooLarge && !m_cancelled) {
+        result.Error = QStringLiteral("The server's answer has more than %1 bytes of headers")
+                           .arg(HeaderLimit);
+    } else if (tooLarge && status >= 300) {
+        // The status says what went wrong; the rest of its page is not needed for that.
+    } else if (tooLarge) {
+        result.Error = QStringLiteral("The server's answer is larger than %1 bytes").arg(m_limit);
+    } else if (code != CURLE_OK) {
         result.Cancelled = m_cancelled;
         if (m_cancelled)
             result.Error = QStringLiteral("Operation aborted");
@@ -125,9 +147,16 @@ HttpResult HttpClient::Impl::Perform()
 
 std::size_t HttpClient::Impl::writeBody(char *data, std::size_t size, std::size_t count, void *self)
 {
+    auto *impl = static_cast<Impl *>(self);
+    const std::size_t length = size * count;
+    // An answer without a declared length is stopped as soon as it passes the limit.
+    if (static_cast<qint64>(length) > impl->m_limit - impl->m_body.size()) {
+        impl->m_bodyTooLarge = true;
+        return 0;
+    }
     // No exception may cross libcurl: a failed append aborts the request instead.
     try {
-        static_cast<Impl *>(self)->m_body.append(data, static_cast<qsizetype>(size * count));
+        impl->m_body.append(data, static_cast<qsizetype>(length));
     } catch (...) {
         return 0;
     }
@@ -138,12 +167,17 @@ std::size_t HttpClient::Impl::writeHeader(
     char *data, std::size_t size, std::size_t count, void *self)
 {
     const std::size_t length = size * count;
+    auto *impl = static_cast<Impl *>(self);
+    impl->m_headerBytes += static_cast<qint64>(length);
+    if (impl->m_headerBytes > HeaderLimit) {
+        impl->m_headersTooLarge = true;
+        return 0;
+    }
     // A new status line starts every answer, redirects and "100 Continue" included; the last
     // one is the answer's.
     if (length >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
         try {
-            static_cast<Impl *>(self)->StatusLine
-                = QByteArray(data, static_cast<qsizetype>(length)).trimmed();
+            impl->StatusLine = QByteArray(data, static_cast<qsizetype>(length)).trimmed();
         } catch (...) {
             return 0;
         }
@@ -201,6 +235,11 @@ void HttpClient::SetUserAgent(const QByteArray &UserAgent)
 void HttpClient::SetAccept(const QByteArray &Accept)
 {
     d->Accept = Accept;
+}
+
+void HttpClient::SetBodyLimit(qint64 Bytes)
+{
+    d->BodyLimit = Bytes;
 }
 
 void HttpClient::SetCancelFlag(const std::atomic<bool> *Flag)

@@ -11,7 +11,8 @@
 // The program's one HTTP transport: a libcurl easy handle with its cookie engine on, so the
 // cookies of a session (login, upload) are kept between requests. Every request has a connect
 // limit and fails when no byte moves for the stall limit, so a server that accepts and never
-// answers cannot hang the program. Not thread-safe: one client per thread of work.
+// answers cannot hang the program, and an answer body larger than the body limit fails the
+// request, so a server cannot fill the memory either. Not thread-safe: one client per thread.
 //
 // Addresses are given as bytes because the service takes CP949 texts unencoded in paths and
 // queries; Get(QString) sends a QString address percent-encoded as UTF-8 (for the login query,
@@ -19,7 +20,7 @@
 struct HttpResult
 {
     long Status = 0;        // HTTP status, 0 when no answer came
-    QByteArray Body;        // the whole response body
+    QByteArray Body;        // the whole response body (of an error status: at most the limit)
     QByteArray ContentType; // the Content-Type header, as sent
     QString Error;          // empty when a response arrived (whatever its status)
     bool Cancelled = false; // the cancel flag (or a progress hook) stopped the request
@@ -46,6 +47,11 @@ public:
     void SetStallTimeout(int Seconds);       // default 60: no progress for that long fails
     void SetUserAgent(const QByteArray &UserAgent);
     void SetAccept(const QByteArray &Accept);
+    // The largest answer body the following requests take (default DefaultBodyLimit). A 2xx
+    // answer over it fails with an error: before its body when it declares its length, as
+    // soon as it passes the limit otherwise. An error status stays the result, its body cut.
+    void SetBodyLimit(qint64 Bytes);
+    static constexpr qint64 DefaultBodyLimit = 1 << 20;
 
     // A request never throws; a transport failure comes back in HttpResult::Error.
     HttpResult Get(const QByteArray &Address);

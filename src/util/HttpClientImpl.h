@@ -27,6 +27,7 @@ struct HttpClient::Impl
     QByteArray UserAgent = "KestrunBrimvale";
     QByteArray Accept = "text/html, */*";
     const std::atomic<bool> *CancelFlag = nullptr;
+    qint64 BodyLimit = HttpClient::DefaultBodyLimit;
 
     // Called on every progress report with libcurl's totals; returning false aborts the
     // request. The cancel flag is checked as well, whatever this says.
@@ -40,6 +41,8 @@ struct HttpClient::Impl
     void Prepare(const QByteArray &Address);
     // Appends one request header of the next request (after Prepare).
     void AddHeader(const QByteArray &Header);
+    // The body limit of the next request alone (after Prepare, which sets BodyLimit).
+    void LimitBody(qint64 Bytes);
     // Runs the prepared request; never throws.
     HttpResult Perform();
 
@@ -60,6 +63,10 @@ private:
     curl_off_t m_reportedUp = 0;
     curl_slist *m_headers = nullptr;
     QByteArray m_body;
+    qint64 m_limit = HttpClient::DefaultBodyLimit;
+    qint64 m_headerBytes = 0;
+    bool m_bodyTooLarge = false;
+    bool m_headersTooLarge = false;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
     bool m_cancelled = false;
 };

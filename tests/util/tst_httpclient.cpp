@@ -1,7 +1,9 @@
 #include "util/HttpClient.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
+#include <QUrlQuery>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -50,6 +52,45 @@ private:
         });
     }
 
+    // Writes the body as the client takes it, never more than a few hundred KB ahead, so the
+    // server's own memory stays small whatever the size.
+    void stream(QTcpSocket *socket, qint64 total, const QByteArray &mode, QByteArray status)
+    {
+        if (status.isEmpty())
+            status = "200";
+        QByteArray head = "HTTP/1.1 " + status + " Whatever\r\nContent-Type: text/plain\r\n";
+        if (mode == "declared")
+            head += "Content-Length: " + QByteArray::number(total) + "\r\n";
+        else if (mode == "chunked")
+            head += "Transfer-Encoding: chunked\r\n";
+        else
+            head += "Connection: close\r\n";
+        socket->write(head + "\r\n");
+        auto left = std::make_shared<qint64>(total);
+        const bool chunked = mode == "chunked";
+        const auto more = [socket, left, chunked] {
+            const QByteArray block(64 * 1024, '0');
+            while (*left != 0 && socket->bytesToWrite() < 256 * 1024) {
+                const qint64 n = *left < 0 ? block.size() : qMin<qint64>(*left, block.size());
+                if (chunked)
+                    socket->write(QByteArray::number(n, 16) + "\r\n");
+                socket->write(block.left(n));
+                if (chunked)
+                    socket->write("\r\n");
+                if (*left > 0)
+                    *left -= n;
+                if (*left == 0) {
+                    if (chunked)
+                        socket->write("0\r\n\r\n");
+                    else
+                        socket->disconnectFromHost();
+                }
+            }
+        };
+        connect(socket, &QTcpSocket::bytesWritten, socket, more);
+        more();
+    }
+
     void shutDown()
     {
         delete m_server;
@@ -76,6 +117,25 @@ private:
 
         if (path == "/silent")
             return; // accepts, reads, never answers
+        if (path == "/bytes") {
+            // "n" filler bytes (-1: endless) as the body of "status", its length "declared",
+            // sent "chunked", or ended by closing the connection.
+            const QUrlQuery query(QString::fromLatin1(target.mid(target.indexOf('?') + 1)));
+            stream(socket, query.queryItemValue("n").toLongLong(),
+                query.queryItemValue("mode").toLatin1(),
+                query.queryItemValue("status", QUrl::FullyDecoded).toLatin1());
+            return;
+        }
+        if (path == "/endless-headers") {
+            socket->write("HTTP/1.1 200 OK\r\n");
+            const auto more = [socket] {
+                while (socket->bytesToWrite() < 256 * 1024)
+                    socket->write("X-Filler: " + QByteArray(100, 'x') + "\r\n");
+            };
+            connect(socket, &QTcpSocket::bytesWritten, socket, more);
+            more();
+            return;
+        }
         QByteArray status = "200 OK", type = "text/plain", extra, body;
         if (path == "/hello") {
             type = "text/html; charset=euc-kr";
@@ -108,6 +168,25 @@ private:
     QHash<QTcpSocket *, QByteArray> m_pending;
 };
 
+// The process's resident memory and its peak since the last ResetPeak(), in KB.
+qint64 statusField(const QByteArray &Name)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith(Name + ':'))
+            return line.mid(Name.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+bool resetPeak()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
+
 // A port on which nothing listens.
 quint16 closedPort()
 {
@@ -136,6 +215,10 @@ private slots:
     void silentServerStalls();
     void cookiesKept();
     void cancelFlag();
+    void bodyLimit_data();
+    void bodyLimit();
+    void hugeAnswersKeepMemorySmall();
+    void endlessHeaders();
 
 private:
     std::unique_ptr<LoopbackServer> m_server;
@@ -275,6 +358,85 @@ void TestHttpClient::cancelFlag()
     QVERIFY(again.Cancelled);
     QCOMPARE(again.Status, 0L);
     cancel = false;
+    QCOMPARE(client.Get(m_server->url("/hello")).Body, QByteArray("OK"));
+}
+
+void TestHttpClient::bodyLimit_data()
+{
+    QTest::addColumn<QByteArray>("mode");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("fits");
+    for (const QByteArray mode : {"declared", "chunked", "close"}) {
+        QTest::newRow(mode + ", at the limit") << mode << 4096 << true;
+        QTest::newRow(mode + ", one byte over") << mode << 4097 << false;
+        QTest::newRow(mode + ", far over") << mode << 3000000 << false;
+    }
+    QTest::newRow("endless, chunked") << QByteArray("chunked") << -1 << false;
+    QTest::newRow("endless, undeclared") << QByteArray("close") << -1 << false;
+}
+
+void TestHttpClient::bodyLimit()
+{
+    QFETCH(QByteArray, mode);
+    QFETCH(int, size);
+    QFETCH(bool, fits);
+    HttpClient client;
+    client.SetBodyLimit(4096);
+    const QByteArray url = m_server->url("/bytes?n=" + QByteArray::number(size) + "&mode=" + mode);
+    const HttpResult r = client.Get(url);
+    if (fits) {
+        QVERIFY2(r.Ok(), qPrintable(r.Error));
+        QCOMPARE(r.Body, QByteArray(size, '0'));
+        return;
+    }
+    QVERIFY(!r.Ok());
+    QVERIFY(!r.Cancelled);
+    QCOMPARE(r.Error, QStringLiteral("The server's answer is larger than 4096 bytes"));
+    QVERIFY(r.Body.size() <= 4096);
+    try {
+        client.GetOrThrow(QString::fromLatin1(url));
+        QFAIL("an answer over the limit must throw");
+    } catch (const HttpError &e) {
+        QCOMPARE(e.Text(), r.Error);
+    }
+    // The limit is the client's: a small answer still comes, a larger limit takes more.
+    QCOMPARE(client.Get(m_server->url("/hello")).Body, QByteArray("OK"));
+    client.SetBodyLimit(8192);
+    QVERIFY(client.Get(m_server->url("/bytes?n=8192&mode=" + mode)).Ok());
+
+    // An error status over the limit is still that status, with its page cut.
+    client.SetBodyLimit(100);
+    const HttpResult error = client.Get(url + "&status=503");
+    QVERIFY2(error.Error.isEmpty(), qPrintable(error.Error));
+    QCOMPARE(error.Status, 503L);
+    QVERIFY(error.Body.size() <= 100);
+}
+
+void TestHttpClient::hugeAnswersKeepMemorySmall()
+{
+    // Before there was a limit, a 600 MB answer took more than a gigabyte.
+    if (!resetPeak())
+        QSKIP("this kernel cannot reset the peak of resident memory");
+    const qint64 before = statusField("VmRSS");
+    HttpClient client;
+    client.SetBodyLimit(4 << 20);
+    QElapsedTimer timer;
+    timer.start();
+    for (const QByteArray mode : {"declared", "chunked", "close"}) {
+        const HttpResult r = client.Get(m_server->url("/bytes?n=600000000&mode=" + mode));
+        QVERIFY2(r.Error.contains("larger than"), qPrintable(mode + ": " + r.Error));
+    }
+    const qint64 growth = statusField("VmHWM") - before;
+    QVERIFY2(growth < 32 * 1024, qPrintable(QStringLiteral("peak grew by %1 KB").arg(growth)));
+    QVERIFY2(timer.elapsed() < 10000, "the answers were read to their end");
+}
+
+void TestHttpClient::endlessHeaders()
+{
+    HttpClient client;
+    const HttpResult r = client.Get(m_server->url("/endless-headers"));
+    QVERIFY(!r.Ok());
+    QVERIFY2(r.Error.contains("headers"), qPrintable(r.Error));
     QCOMPARE(client.Get(m_server->url("/hello")).Body, QByteArray("OK"));
 }
 

@@ -66,7 +66,7 @@ class Rule:
 
 
 STOR_ACTIONS = ("refuse", "drop", "stall", "drop_after")
-HTTP_ACTIONS = ("status", "error_page", "body", "hang", "drop", "delay")
+HTTP_ACTIONS = ("status", "error_page", "body", "hang", "drop", "delay", "flood")
 LIST_STYLES = ("unix", "windows")
 
 

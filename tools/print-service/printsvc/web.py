@@ -242,12 +242,43 @@ class Handler(BaseHTTPRequestHandler):
             entry["status"] = self._html(200, pages.error_page(
                 rule.get("text", "move_uploaded_file(): failed to open stream: Permission denied")))
             return True
+        if action == "flood":
+            self._flood(rule, entry)
+            return True
         if action == "body":
             text = rule.get("body", "")
             data = text.encode("latin-1") if rule.get("latin1") else text.encode("cp949", "replace")
             entry["status"] = self._html(int(rule.get("status", 200)), data)
             return True
         return False
+
+    def _flood(self, rule, entry):
+        """A body of "bytes" filler bytes (endless when not given) with "length" as its stated
+        Content-Length (none when not given: the body ends with the connection). Stops when
+        the client goes; "sent" in the record says how much went out."""
+        total = rule.get("bytes")
+        length = rule.get("length")
+        self.send_response(int(rule.get("status", 200)))
+        self.send_header("Content-Type", "text/html")
+        if length is not None:
+            self.send_header("Content-Length", str(int(length)))
+        else:
+            self.send_header("Connection", "close")
+        self.end_headers()
+        self.close_connection = True
+        block = b"0" * 65536
+        sent = 0
+        entry["status"] = int(rule.get("status", 200))
+        try:
+            while total is None or sent < total:
+                n = len(block) if total is None else min(len(block), total - sent)
+                self.wfile.write(block[:n])
+                sent += n
+                if self.server.service.state.stop_event.is_set():
+                    break
+        except OSError:
+            pass
+        entry["sent"] = sent
 
     def _route(self, path, query, parts, entry):
         service = self.server.service
