@@ -2,7 +2,7 @@
 
 #include "util/JpegHeader.h"
 #include "util/MeasureImage.h"
-#include "util/RawPhoto.h"
+#include "util/DecodeHelper.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -127,25 +127,22 @@ QImage DecodePicture(const QString &FileName, QSize StoredSize, QSize Needed, Pi
     if (LooksLikeJpeg(head, n))
         return DecodeJpeg(file, Needed, Source);
 
-    if (IsRawFileName(FileName)) {
-        file.close();
-        QImage picture = DecodeRawPreview(FileName, Needed, MaxDecodePixels);
-        if (!picture.isNull())
-            *Source = PictureSource::RawPreview;
-        return picture;
-    }
+    file.close();
 
-    QImageReader reader(&file);
-    reader.setDecideFormatFromContent(true);
-    QImage picture = ReadScaled(reader, Needed);
-    if (!picture.isNull())
-        *Source = PictureSource::ScaledDecode;
-    return picture;
+    // Camera raw files and the other formats: decoders we do not own, run in the decoding
+    // helper's process under its limits.
+    const HelperPicture picture = DecodeOutOfProcess(FileName, Needed, MaxDecodePixels);
+    if (!picture.Image.isNull())
+        *Source = picture.FromRawPreview ? PictureSource::RawPreview : PictureSource::ScaledDecode;
+    return picture.Image;
 }
 
 FittedPicture DecodeFittedPicture(const QString &FileName, QSize Box)
 {
     FittedPicture result;
+    // The helper measures and decodes the photos it reads in one call.
+    if (FitOutOfProcess(FileName, Box, result))
+        return result;
     result.StoredSize = MeasureImage(FileName);
     if (result.StoredSize.isEmpty() || Box.isEmpty())
         return result;

@@ -1,10 +1,9 @@
 #include "util/MeasureImage.h"
 
 #include "util/JpegHeader.h"
-#include "util/RawPhoto.h"
+#include "util/DecodeHelper.h"
 
 #include <QFile>
-#include <QImageReader>
 
 #include <cstring>
 
@@ -55,14 +54,7 @@ QSize MeasureImage(const QString &FileName)
         return PngSize(reinterpret_cast<const unsigned char *>(head), n);
     file.close();
 
-    if (IsRawFileName(FileName))
-        return MeasureRawPhoto(FileName);
-
-    QImageReader reader(FileName);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(false);
-    const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty())
-        return {0, 0};
-    return size;
+    // Camera raw files and the other formats are read by decoders we do not own: in the
+    // decoding helper's process.
+    return MeasureOutOfProcess(FileName);
 }
