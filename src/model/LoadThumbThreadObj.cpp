@@ -64,8 +64,10 @@ void Execute(const std::shared_ptr<Bitmap32> &Bitmap, const QString &FileName, s
     const DecodingScope decoding;
 
     // Decoding happens outside the lock: a card that paints meanwhile shows the previous
-    // picture instead of waiting for the decoder.
-    const FittedPicture picture = DecodeFittedPicture(FileName, {ThumbnailWidth, ThumbnailHeight});
+    // picture instead of waiting for the decoder. A load whose card is bound anew meanwhile
+    // stops waiting for decode memory.
+    const FittedPicture picture
+        = DecodeFittedPicture(FileName, {ThumbnailWidth, ThumbnailHeight}, stale);
 
     Bitmap32Locker lock(*Bitmap);
     if (stale()) {

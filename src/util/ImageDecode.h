@@ -1,5 +1,6 @@
 #pragma once
 
+#include "util/DecodeBudget.h"
 #include "util/Geometry.h"
 
 #include <QImage>
@@ -13,8 +14,8 @@ enum class PictureSource { None, ExifThumbnail, ScaledDecode, RawPreview };
 // More stored pixels than this are not decoded at all: a header that claims 65500 x 65500
 // (a decompression bomb) yields no picture instead of gigabytes of buffers.
 inline constexpr qint64 MaxDecodePixels = 200'000'000;
-// Budget for Qt's readers (MB), for formats that have no reduced-scale decoding.
-inline constexpr int DecodeAllocationLimitMB = 256;
+// An EXIF thumbnail lives in one 64 KB segment: a larger claim is a lie, not a preview.
+inline constexpr int MaxExifThumbnailSide = 2048;
 
 struct FittedPicture
 {
@@ -29,12 +30,15 @@ struct FittedPicture
 // has the photo's proportions; otherwise decodes at reduced scale (JPEG: libjpeg's 1/2..1/8
 // DCT scaling, so a big photo is never decoded at full size); camera raw: the embedded
 // preview. Null when the file cannot be decoded or is too large to decode safely.
-// Thread-safe.
-QImage DecodePicture(
-    const QString &FileName, QSize StoredSize, QSize Needed, PictureSource *Source = nullptr);
+// Every decode first reserves its estimated memory from the decode budget (DecodeBudget.h):
+// it may wait there for room, and it gives up with a null picture when Cancelled says so or
+// when the estimate alone exceeds the per-decode cap. Thread-safe.
+QImage DecodePicture(const QString &FileName, QSize StoredSize, QSize Needed,
+    PictureSource *Source = nullptr, const DecodeCancel &Cancelled = {});
 
 // Measures the photo, fits it into Box with AspectFitRect and decodes it at the fitted size.
-FittedPicture DecodeFittedPicture(const QString &FileName, QSize Box);
+FittedPicture DecodeFittedPicture(
+    const QString &FileName, QSize Box, const DecodeCancel &Cancelled = {});
 
 // True when a thumbnail of Thumb pixels shows the whole of a photo of Photo pixels: the same
 // proportions within the rounding of a pixel or two, so a letterboxed thumbnail is refused.

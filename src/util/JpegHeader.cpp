@@ -20,7 +20,7 @@ public:
     {
         if (pos >= m_start && pos + n <= m_start + m_length)
             return true;
-        if (n > int(sizeof m_buf))
+        if (n > int(sizeof m_buf) || (!m_dev.isSequential() && pos + n > m_dev.size()))
             return false;
         if (m_dev.pos() != pos && !m_dev.seek(pos))
             return false;
@@ -64,13 +64,14 @@ bool LooksLikeJpeg(const char *Head, qint64 Length)
         && static_cast<unsigned char>(Head[2]) == 0xFF;
 }
 
-bool ReadJpegHeader(QIODevice &Device, JpegHeader &Header)
+bool ReadJpegHeader(QIODevice &Device, JpegHeader &Header, bool UpToFirstScan)
 {
     Header = JpegHeader {};
     ByteWindow w(Device);
     if (!w.Need(0, 3) || w.At(0) != 0xFF || w.At(1) != 0xD8)
         return false;
 
+    bool haveFrame = false;
     qint64 pos = 2;
     for (;;) {
         // Find the next 0xFF, then skip fill bytes.
@@ -91,15 +92,25 @@ bool ReadJpegHeader(QIODevice &Device, JpegHeader &Header)
         pos += 2;
         if (marker == 0x00 || IsStandalone(marker))
             continue;
-        if (marker == 0xD8 || marker == 0xD9 || marker == 0xDA)
-            return false; // a second start, the end or the first scan before any frame
+        if (marker == 0xD8 || marker == 0xD9)
+            return false; // a second start or the end before the first scan
+        if (marker == 0xDA && !haveFrame)
+            return false; // a scan before any frame
         if (!w.Need(pos, 2))
             return false;
         const int length = w.Be16(pos);
         if (length < 2)
             return false;
 
+        if (marker == 0xDA) {
+            if (length < 3 || !w.Need(pos + 2, 1))
+                return false;
+            Header.FirstScanComponents = w.At(pos + 2);
+            return Header.FirstScanComponents > 0;
+        }
         if (IsFrameMarker(marker)) {
+            if (haveFrame)
+                return false; // a second frame: decoders refuse it
             if (length < 8 || !w.Need(pos + 2, 6))
                 return false;
             Header.Height = w.Be16(pos + 3);
@@ -107,8 +118,20 @@ bool ReadJpegHeader(QIODevice &Device, JpegHeader &Header)
             Header.Components = w.At(pos + 7);
             Header.Progressive = (marker & 0x03) == 0x02;
             // Height 0 means "given later by DNL", which decoders refuse.
-            return Header.Width > 0 && Header.Height > 0 && Header.Components > 0
-                && length >= 8 + 3 * Header.Components;
+            if (Header.Width <= 0 || Header.Height <= 0 || Header.Components <= 0
+                || length < 8 + 3 * Header.Components)
+                return false;
+            const int kept = qMin(Header.Components, JpegHeader::MaxComponents);
+            for (int c = 0; c < kept; ++c) {
+                const qint64 at = pos + 8 + 3 * c + 1;
+                if (!w.Need(at, 1))
+                    return false;
+                Header.SamplingH[c] = w.At(at) >> 4;
+                Header.SamplingV[c] = w.At(at) & 0x0F;
+            }
+            if (!UpToFirstScan)
+                return true;
+            haveFrame = true;
         }
         if (marker == 0xE1 && Header.ExifOffset < 0 && length >= 8 && w.Need(pos + 2, 6)) {
             static const unsigned char exif[6] = {'E', 'x', 'i', 'f', 0, 0};
@@ -122,4 +145,9 @@ bool ReadJpegHeader(QIODevice &Device, JpegHeader &Header)
         }
         pos += length;
     }
+}
+
+bool NeedsWholeImageBuffer(const JpegHeader &Header)
+{
+    return Header.Progressive || Header.FirstScanComponents < Header.Components;
 }
