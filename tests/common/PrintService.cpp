@@ -188,7 +188,13 @@ QJsonObject PrintService::control(const QString &command, const QJsonObject &arg
 
 QJsonArray PrintService::record(const QJsonObject &args)
 {
-    return control(QStringLiteral("record"), args).value("record").toArray();
+    // The service answers once no answer it is giving can still add to an entry.
+    const QJsonObject answer = control(QStringLiteral("record"), args);
+    if (!answer.value("settled").toBool())
+        qWarning("print service record: %s",
+                 answer.value("ok").toBool() ? "the service was still answering"
+                                             : qPrintable(answer.value("error").toString()));
+    return answer.value("record").toArray();
 }
 
 bool PrintService::setFaults(const QJsonObject &faults)
@@ -198,7 +204,9 @@ bool PrintService::setFaults(const QJsonObject &faults)
 
 bool PrintService::reset(bool files)
 {
-    return control(QStringLiteral("reset"), QJsonObject{{"files", files}}).value("ok").toBool();
+    return control(QStringLiteral("reset"), QJsonObject{{"files", files}, {"end_sessions", true}})
+        .value("ok")
+        .toBool();
 }
 
 QJsonArray PrintService::ftpCommands(const QString &cmd)

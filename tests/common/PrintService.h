@@ -41,13 +41,15 @@ public:
     // on failure, also when the service cannot be reached).
     QJsonObject control(const QString &command, const QJsonObject &args = {});
 
-    // What the service received so far, in order. args: {"since": seq, "bodies": false,
+    // What the service received so far, in order, each entry complete (the service answers
+    // once no answer it is giving can still add to one: an FTP command's later replies, the
+    // file a 226 closed, a page's status). args: {"since": seq, "bodies": false,
     // "kinds": ["ftp", "http", "file"]}.
     QJsonArray record(const QJsonObject &args = {});
 
     // Conveniences over control().
     bool setFaults(const QJsonObject &faults);        // {"stor": [...], "http": [...], ...}
-    bool reset(bool files = true);                    // empty record, no faults
+    bool reset(bool files = true); // empty record, no faults, no FTP session left from before
     QJsonArray ftpCommands(const QString &cmd = {});  // FTP command entries, optionally one kind
     QJsonArray httpRequests(const QString &path = {}); // HTTP entries, optionally for one path
     QJsonArray files();                               // every file under the FTP root
