@@ -27,6 +27,7 @@
 #include <ctime>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -148,6 +149,11 @@ void Probe(int Out, const QByteArray &Path, bool Sandboxed)
     text += " write=" + QByteArray(w >= 0 ? "opened" : std::strerror(errno));
     const int r = ::open(Path.constData(), O_RDONLY);
     text += " read=" + QByteArray(r >= 0 ? "opened" : std::strerror(errno));
+    rlimit as {}, cpu {};
+    ::getrlimit(RLIMIT_AS, &as);
+    ::getrlimit(RLIMIT_CPU, &cpu);
+    text += " address-space-mb=" + QByteArray::number(qulonglong(as.rlim_cur >> 20))
+        + " cpu-seconds=" + QByteArray::number(qulonglong(cpu.rlim_cur));
     helperprocess::WriteFully(Out, text.constData(), text.size());
 }
 
@@ -185,6 +191,9 @@ void Serve(const Request &Rq, const QByteArray &Path, int Out, Fault F, bool San
 
 int main(int argc, char **argv)
 {
+    // A decoder's complaints about a broken photo are no news to the user; the program tells
+    // an undecodable photo by its missing picture.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     helperprocess::Limits limits;
     for (int i = 1; i + 1 < argc; i += 2) {
         const long v = std::strtol(argv[i + 1], nullptr, 10);
