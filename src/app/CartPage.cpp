@@ -2,14 +2,19 @@
 
 #include "app/BatchPanel.h"
 #include "cart/uOrderBrowser.h"
+#include "model/WaitingListFile.h"
 #include "model/uBrimvaleOrders.h"
 #include "notices/NoticeWindows.h"
 #include "notices/OptionAlertFrm.h"
 #include "upload/UploadFrm.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFrame>
 #include <QLayout>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -46,6 +51,94 @@ void TCartPage::showPlainMessage(const QString &Text)
     box.exec();
 }
 
+TCartPage::~TCartPage() = default;
+
+void TCartPage::KeepWaitingList(const QString &UserID)
+{
+    const QString path = WaitingListPath(UserID);
+    offerKeptListBack(path);
+    m_keeper = std::make_unique<WaitingListKeeper>(path);
+    // A look once a second costs a copy of the list's small fields; every kind of edit (cards,
+    // batch panel, trimming) is caught without each having to report it.
+    m_keepTimer = new QTimer(this);
+    m_keepTimer->setInterval(1000);
+    connect(m_keepTimer, &QTimer::timeout, this, &TCartPage::keepNow);
+    m_keepTimer->start();
+    keepNow();
+}
+
+void TCartPage::keepNow()
+{
+    if (m_keeper)
+        m_keeper->Keep(SnapshotOf(m_browser->Orders()));
+}
+
+void TCartPage::offerKeptListBack(const QString &Path)
+{
+    std::optional<WaitingList> kept;
+    try {
+        kept = ReadWaitingList(Path);
+    } catch (const WaitingListError &e) {
+        const QString aside = SetAsideWaitingList(Path);
+        showPlainMessage(e.Text() + u'\n'
+            + (aside.isEmpty() ? QStringLiteral("이 파일은 지웠습니다.")
+                               : QStringLiteral("이 파일은 %1 (으)로 옮겨 두었습니다.")
+                                     .arg(QDir::toNativeSeparators(aside))));
+        return;
+    }
+    if (!kept || kept->empty())
+        return;
+
+    QMessageBox box(QMessageBox::Question, QString(),
+        QStringLiteral("지난번 주문대기 목록에 사진 %1장이 남아 있습니다.\n"
+                       "그 목록을 다시 불러올까요?")
+            .arg(kept->size()),
+        QMessageBox::NoButton, m_host.Window);
+    box.setObjectName(QStringLiteral("RestoreQuestion"));
+    QPushButton *yes = box.addButton(QStringLiteral("다시 불러오기"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("비우고 시작"), QMessageBox::NoRole);
+    yes->setObjectName(QStringLiteral("btnYes"));
+    no->setObjectName(QStringLiteral("btnNo"));
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    if (box.clickedButton() != yes) {
+        QFile::remove(Path);
+        return;
+    }
+
+    if (m_host.ShowWaitPanel)
+        m_host.ShowWaitPanel();
+    RestoredWaitingList restored = RestoreWaitingList(*kept);
+    for (auto &order : restored.Orders)
+        if (!m_browser->ContainsFileName(order->FileName))
+            m_browser->AddOrder(std::move(order));
+    m_browser->RefreshView();
+    if (m_host.ShowCartPage)
+        m_host.ShowCartPage();
+    if (m_host.HideWaitPanel)
+        m_host.HideWaitPanel();
+
+    QStringList notes;
+    if (!restored.Missing.isEmpty()) {
+        constexpr int Shown = 20;
+        QStringList names = restored.Missing.mid(0, Shown);
+        for (QString &name : names)
+            name = QDir::toNativeSeparators(name);
+        if (restored.Missing.size() > Shown)
+            names.append(QStringLiteral("외 %1장").arg(restored.Missing.size() - Shown));
+        notes.append(QStringLiteral("찾을 수 없는 사진 %1장은 빼고 불러왔습니다:\n")
+                         .arg(restored.Missing.size())
+            + names.join(u'\n'));
+    }
+    if (restored.Changed > 0)
+        notes.append(QStringLiteral("그 사이에 바뀐 사진 %1장은 수량과 옵션만 불러오고, "
+                                    "트리밍은 다시 해 주세요.")
+                         .arg(restored.Changed));
+    if (!notes.isEmpty())
+        showPlainMessage(notes.join(QStringLiteral("\n\n")));
+}
+
 void TCartPage::btnInitializeClick()
 {
     m_batch->ResetBatchPanel();
@@ -57,6 +150,8 @@ void TCartPage::btnClearClick()
         m_host.ShowWaitPanel();
     m_browser->ClearOrders();
     m_batch->ResetBatchPanel();
+    if (m_keeper)
+        m_keeper->Discard();
     if (m_host.HideWaitPanel)
         m_host.HideWaitPanel();
 }
@@ -91,6 +186,8 @@ void TCartPage::btnUploadClick()
         upload.reset();
         m_browser->ClearOrders();
         m_batch->ResetBatchPanel();
+        if (m_keeper)
+            m_keeper->Discard(); // written before the program ends: the keeper finishes its work
         if (m_host.Terminate)
             m_host.Terminate();
     }

@@ -4,8 +4,11 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QFrame;
+class QTimer;
+class WaitingListKeeper;
 class QWidget;
 class TBatchPanel;
 class TOrderBrowser;
@@ -15,6 +18,7 @@ struct CartPageHost
 {
     std::function<void()> ShowWaitPanel;
     std::function<void()> HideWaitPanel;
+    std::function<void()> ShowCartPage;
     std::function<QString()> UserID;
     // Ends the program after a completed order.
     std::function<void()> Terminate;
@@ -31,11 +35,18 @@ class TCartPage : public QObject
 public:
     // Builds the batch panel into BatchHost and the order browser into BrowserHost (a host with
     // a layout).
-    TCartPage(QFrame *BatchHost, QWidget *BrowserHost, CartPageHost Host, QObject *Parent = nullptr);
+    TCartPage(
+        QFrame *BatchHost, QWidget *BrowserHost, CartPageHost Host, QObject *Parent = nullptr);
+    ~TCartPage() override;
 
     TOrderBrowser *OrderBrowser() const { return m_browser; }
     TBatchPanel *Batch() const { return m_batch; }
     CartPageHost &Host() { return m_host; }
+
+    // From now on the waiting list is kept in UserID's recovery file, about a second after each
+    // change; a list kept before (a crash, a closed window) is first offered back.
+    void KeepWaitingList(const QString &UserID);
+    WaitingListKeeper *Keeper() const { return m_keeper.get(); }
 
     void btnInitializeClick();
     void btnClearClick();
@@ -43,12 +54,19 @@ public:
 
     // The messages of the order command, in a plain message box.
     static QString NoPhotosText() { return QStringLiteral("주문대기중인 사진이 없습니다."); }
-    static QString NoQuantityText() { return QStringLiteral("수량선택이 되지 않은 이미지가 있습니다"); }
+    static QString NoQuantityText()
+    {
+        return QStringLiteral("수량선택이 되지 않은 이미지가 있습니다");
+    }
 
 private:
     void showPlainMessage(const QString &Text);
+    void offerKeptListBack(const QString &Path);
+    void keepNow();
 
     CartPageHost m_host;
     TOrderBrowser *m_browser;
     TBatchPanel *m_batch;
+    std::unique_ptr<WaitingListKeeper> m_keeper;
+    QTimer *m_keepTimer = nullptr;
 };

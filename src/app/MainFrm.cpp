@@ -70,6 +70,7 @@ TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     CartPageHost cartHost;
     cartHost.ShowWaitPanel = [this] { ShowWaitPanel(); };
     cartHost.HideWaitPanel = [this] { HideWaitPanel(); };
+    cartHost.ShowCartPage = [this] { ui->pcMain->setCurrentIndex(CartPageIndex); };
     cartHost.UserID = [this] { return UserID; };
     cartHost.Terminate = [] { QCoreApplication::quit(); };
     cartHost.Window = this;

@@ -1,4 +1,5 @@
 #include "app/AutoTest.h"
+#include "app/CartPage.h"
 #include "app/KestrunApplication.h"
 #include "app/MainFrm.h"
 #include "app/Platform.h"
@@ -6,6 +7,7 @@
 #include "notices/NoticeWindows.h"
 
 #include <QGuiApplication>
+#include <QTimer>
 
 int main(int argc, char **argv)
 {
@@ -25,5 +27,8 @@ int main(int argc, char **argv)
     frmMain.show();
     if (!AutoTest::StartIfRequested(frmMain))
         return 3;
+    // Once the window is up: a waiting list kept from a session that did not end is offered back.
+    QTimer::singleShot(
+        0, &frmMain, [&frmMain] { frmMain.Cart()->KeepWaitingList(frmMain.UserID); });
     return app.exec();
 }

@@ -3,6 +3,8 @@
 #include "model/LoadThumbThreadObj.h"
 #include "util/MeasureImage.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QLatin1String>
 #include <QVariant>
 
@@ -50,6 +52,11 @@ TOrder::TOrder(const QString &FileName)
     Layout = LayoutNotChosen;
     Bordered = false;
     AutoCorrect = AutoCorrectOff;
+    const QFileInfo file(FileName);
+    if (file.isFile()) {
+        FileSize = file.size();
+        FileTime = file.lastModified().toMSecsSinceEpoch();
+    }
     const QSize size = MeasureImage(FileName);
     SetImageSize(size.width(), size.height());
 }

@@ -39,6 +39,9 @@ public:
     std::uint8_t AutoCorrect = AutoCorrectOff;
     std::int32_t ImageWidth = 0;
     std::int32_t ImageHeight = 0;
+    // The photo's file as it was measured, to tell later whether it has changed since.
+    qint64 FileSize = -1;
+    qint64 FileTime = 0; // last modification, ms since the epoch (UTC)
 
     // Measures the photo and rates every print size; never fails (0 x 0, all ssBad, for a
     // photo that cannot be decoded).

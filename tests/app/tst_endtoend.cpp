@@ -86,6 +86,7 @@ private slots:
         env.insert("KESTRUN_BROWSER", browser);
         env.insert("KESTRUN_CONFIG", tmp.filePath("Kestrun.cfg"));
         env.insert("KESTRUN_AUTOTEST", script);
+        env.insert("XDG_DATA_HOME", tmp.filePath("data")); // its own waiting-list recovery file
         program.setProcessEnvironment(env);
         program.setProcessChannelMode(QProcess::ForwardedOutputChannel);
         program.start(QStringLiteral(KB_PROGRAM), {"guest"});
