@@ -26,7 +26,7 @@ double residentMB()
 
 double peakMB()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024.0;
 }
@@ -69,16 +69,19 @@ int main(int argc, char **argv)
         QStringList faults;
         for (auto it = fired.begin(); it != fired.end(); ++it)
             faults << QStringLiteral("%1=%2").arg(it.key()).arg(it.value().toInt());
-        std::printf("%s seed %u: %s in %.1f s, %d reconnections, faults {%s}; %s; rss %.0f MB%s%s\n",
+        std::printf(
+            "%s seed %u: %s in %.1f s, %d reconnections, faults {%s}; %s; rss %.0f MB%s%s\n",
             qPrintable(opt.Route), opt.Seed, qPrintable(verdict), out.Ms / 1000.0, out.Reconnects,
             qPrintable(faults.join(u' ')), qPrintable(out.Events), after.last(),
             out.Completed ? "" : qPrintable(QStringLiteral("; shown: ") + out.Ending.left(90)),
-            out.Sound() ? "" : qPrintable(QStringLiteral("\n  ") + out.Faults.join(QStringLiteral("\n  "))));
+            out.Sound()
+                ? ""
+                : qPrintable(QStringLiteral("\n  ") + out.Faults.join(QStringLiteral("\n  "))));
         std::fflush(stdout);
     }
     std::printf("%s: %d runs, %d completed, %d stopped with the error shown, %d false or hung; "
                 "rss after the first run %.0f MB, after the last %.0f MB, peak %.0f MB\n",
-        qPrintable(opt.Route), count, completed, stopped, other, after.value(0), after.value(count - 1),
-        peakMB());
+        qPrintable(opt.Route), count, completed, stopped, other, after.value(0),
+        after.value(count - 1), peakMB());
     return other ? 1 : 0;
 }

@@ -56,20 +56,22 @@ public:
         }
     }
 
-    // Photo Index in version Version (1: as listed; 2: saved over).
+    // Photo Index in version Version (1: as listed; 2: saved over, larger; 3: saved over, of
+    // the same size, which a size check cannot tell from the first).
     static QByteArray Make(int Index, int Version)
     {
         const unsigned seed = unsigned(Index * 7 + Version * 1000 + 1);
         if (IsHuge(Index)) // larger than the socket buffers hold
             return Padded(fixtures::EncodeJpeg(fixtures::Textured(120, 80, seed)),
-                (16 << 20) + Version * 300000, seed);
+                (16 << 20) + (Version == 2 ? 300000 : 0), seed);
         switch (Index % 4) {
         case 0: // small
-            return fixtures::EncodeJpeg(fixtures::Textured(80 + Index % 200, 60 + Index % 150, seed));
+            return fixtures::EncodeJpeg(
+                fixtures::Textured(80 + Index % 200, 60 + Index % 150, seed));
         case 1: { // with an EXIF thumbnail of the photo's aspect ratio
             const QImage image = fixtures::Textured(640, 480, seed);
-            return fixtures::WithExif(fixtures::EncodeJpeg(image),
-                fixtures::EncodeJpeg(image.scaled(160, 120)));
+            return fixtures::WithExif(
+                fixtures::EncodeJpeg(image), fixtures::EncodeJpeg(image.scaled(160, 120)));
         }
         case 2: // large: a small picture carrying noise, 0.2 to 1.6 MB
             return Padded(fixtures::EncodeJpeg(fixtures::Textured(96, 64, seed)),
@@ -106,8 +108,8 @@ public:
             return *it;
         QString path = Masters[Index];
         if (Version != 1)
-            path = fixtures::WriteFixture(m_dir.path(), QStringLiteral("v%1-").arg(Version) + Names[Index],
-                Make(Index, Version));
+            path = fixtures::WriteFixture(m_dir.path(),
+                QStringLiteral("v%1-").arg(Version) + Names[Index], Make(Index, Version));
         const QByteArray jpeg = UploadThumbnails::Make(path);
         if (Version != 1)
             QFile::remove(path);
@@ -130,7 +132,7 @@ struct Options
     int Photos = 300;
     int RunLimitMs = 180000; // a run that takes longer is a hang
     QJsonObject Rates; // the service's chaos rates
-    QJsonArray StallSeconds{0.3, 2.5};
+    QJsonArray StallSeconds {0.3, 2.5};
     int StallLimit = 1; // the upload's stall limit (seconds), FTP and HTTP
     QString User = QStringLiteral("kim");
 };
@@ -149,11 +151,11 @@ struct Outcome
     bool Completed = false;
     bool Hung = false;
     QStringList Faults; // what makes the end anything but one of the two states
-    QString Ending;     // the error shown, or "completed"
+    QString Ending; // the error shown, or "completed"
     int Reconnects = 0;
     qint64 Ms = 0;
     QJsonObject Chaos; // the service's counts
-    QString Events;    // what happened to the photos during the upload
+    QString Events; // what happened to the photos during the upload
     bool Sound() const { return !Hung && Faults.isEmpty(); }
 };
 
@@ -165,7 +167,8 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
     Outcome out;
     QRandomGenerator rnd(Opt.Seed);
     const int n = qMin(Opt.Photos, int(Set.Masters.size()));
-    const QString stamp = QStringLiteral("20240520") + QStringLiteral("%1").arg(Opt.Seed % 10000000, 7, 10, QChar(u'0'));
+    const QString stamp = QStringLiteral("20240520")
+        + QStringLiteral("%1").arg(Opt.Seed % 10000000, 7, 10, QChar(u'0'));
 
     // The service: nothing left from the run before, the stamp, FTP open or closed, the chaos.
     for (int i = 0; i < 200 && Service.control("ftp").value("sessions").toInt() > 0; ++i)
@@ -196,7 +199,8 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
     // During the upload: at photo K one photo is deleted (mostly one already sent) and one is
     // saved over, either then or in the middle of its own store.
     const int k = n / 4 + int(rnd.bounded(quint32(qMax(1, n / 4))));
-    const int deleted = rnd.bounded(4) ? int(rnd.bounded(quint32(k))) : k + 1 + int(rnd.bounded(quint32(qMax(1, n - k - 1))));
+    const int deleted = rnd.bounded(4) ? int(rnd.bounded(quint32(k)))
+                                       : k + 1 + int(rnd.bounded(quint32(qMax(1, n - k - 1))));
     QList<int> huge;
     for (int i = 0; i < n; ++i)
         if (PhotoSet::IsHuge(i) && i != deleted)
@@ -205,7 +209,8 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
     // By FTP a short hold of the host (under the stall limit) halfway through the photo's
     // store gives the save its moment; by the web route it comes as the post begins.
     const bool savedMidStore = saved >= 0 && rnd.bounded(2);
-    const QByteArray newVersion = PhotoSet::Make(saved, 2);
+    const int newVersionNumber = 2 + int(rnd.bounded(2));
+    const QByteArray newVersion = PhotoSet::Make(saved, newVersionNumber);
     const auto saveOver = [&] {
         QFile f(list[saved]->FileName);
         // In place, as many editors save: the open file's reader sees the new bytes.
@@ -238,13 +243,16 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
         }
     };
 
-    QJsonObject faults{{"chaos", QJsonObject{{"seed", int(Opt.Seed)}, {"rates", Opt.Rates},
-                                     {"stall_seconds", Opt.StallSeconds}, {"max_after_bytes", 400000}}}};
+    QJsonObject faults {{"chaos",
+        QJsonObject {{"seed", int(Opt.Seed)}, {"rates", Opt.Rates},
+            {"stall_seconds", Opt.StallSeconds}, {"max_after_bytes", 400000}}}};
     if (savedMidStore && !web) {
-        const QByteArray remote = toCp949(RemotePhotoPath(UploadEngine::OrdersFolder(stamp, Opt.User),
-            UploadName(stamp, saved, list[saved]->FileName)));
-        faults.insert("stor", QJsonArray{QJsonObject{{"action", "stall"}, {"seconds", 0.4},
-                                  {"after_bytes", HoldAfter}, {"match", QString::fromLatin1(remote)}}});
+        const QByteArray remote
+            = toCp949(RemotePhotoPath(UploadEngine::OrdersFolder(stamp, Opt.User),
+                UploadName(stamp, saved, list[saved]->FileName)));
+        faults.insert("stor",
+            QJsonArray {QJsonObject {{"action", "stall"}, {"seconds", 0.4},
+                {"after_bytes", HoldAfter}, {"match", QString::fromLatin1(remote)}}});
     }
     if (!Service.setFaults(faults)) {
         out.Faults << QStringLiteral("the service refused the faults");
@@ -277,10 +285,13 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
     }
     out.Ms = clock.elapsed();
     out.Events = QStringLiteral("deleted %1 at %2%3; saved over %4%5")
-                     .arg(deleted).arg(k).arg(didDelete ? "" : " (not reached)")
-                     .arg(saved).arg(!didSave ? QStringLiteral(" (not reached)")
-                                         : savedMidStore ? QStringLiteral(" during its store")
-                                                         : QStringLiteral(" at %1").arg(k));
+                     .arg(deleted)
+                     .arg(k)
+                     .arg(didDelete ? "" : " (not reached)")
+                     .arg(saved)
+                     .arg(!didSave           ? QStringLiteral(" (not reached)")
+                             : savedMidStore ? QStringLiteral(" during its store")
+                                             : QStringLiteral(" at %1").arg(k));
     for (TOrder *o : list)
         UploadThumbnails::Shared().Forget(o->FileName);
     out.Chaos = Service.control("faults").value("faults").toObject().value("chaos").toObject();
@@ -292,14 +303,16 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
     QHash<QByteArray, QByteArray> hostFiles; // path -> sha256
     for (const QJsonValue &v : Service.files()) {
         const QJsonObject f = v.toObject();
-        hostFiles.insert(PrintService::bytes(f.value("path")), f.value("sha256").toString().toLatin1());
+        hostFiles.insert(
+            PrintService::bytes(f.value("path")), f.value("sha256").toString().toLatin1());
     }
     const QByteArray cartPath = toCp949(UploadEngine::OrdersFolder(stamp, Opt.User)
         + UploadEngine::CartInfoFileName(stamp, Opt.User));
     int cartPostsStored = 0;
     // (without the bodies: on the web route they are every photo again)
-    for (const QJsonValue &v : Service.record({{"kinds", QJsonArray{"http"}}, {"bodies", false}}))
-        cartPostsStored += v.toObject().value("path").toString() == QLatin1String("/upload_cartinfo.php")
+    for (const QJsonValue &v : Service.record({{"kinds", QJsonArray {"http"}}, {"bodies", false}}))
+        cartPostsStored
+            += v.toObject().value("path").toString() == QLatin1String("/upload_cartinfo.php")
             && v.toObject().value("stored").isString();
     // Thumbnail stores that the host did not finish: the upload goes on without them.
     QHash<QByteArray, bool> lastThumbStoreFinished;
@@ -316,14 +329,21 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
         if (!errors.isEmpty())
             out.Faults << QStringLiteral("completed after showing %1").arg(errors.first());
         if (didDelete && deleted > k)
-            out.Faults << QStringLiteral("completed although photo %1 was deleted before its turn").arg(deleted);
+            out.Faults << QStringLiteral("completed although photo %1 was deleted before its turn")
+                              .arg(deleted);
         QByteArray cartInfo;
-        QSet<QByteArray> known{cartPath};
+        QSet<QByteArray> known {cartPath};
         for (int i = 0; i < n; ++i) {
             const QString name = UploadName(stamp, i, list[i]->FileName);
             cartInfo += toCp949(name + u':' + list[i]->CartInfoLine());
-            const QByteArray photo = toCp949(RemotePhotoPath(UploadEngine::OrdersFolder(stamp, Opt.User), name));
+            const QByteArray photo
+                = toCp949(RemotePhotoPath(UploadEngine::OrdersFolder(stamp, Opt.User), name));
             known.insert(photo);
+            QString thumbText
+                = RemoteThumbnailPath(UploadEngine::ThumbsFolder(stamp, Opt.User), name);
+            const QByteArray thumb = toCp949(thumbText.replace(u' ', u'_'));
+            if (!webRoute)
+                known.insert(thumb);
             if (!hostFiles.contains(photo)) {
                 out.Faults << QStringLiteral("photo %1 missing").arg(i);
                 continue;
@@ -336,16 +356,15 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
             }
             if (webRoute)
                 continue;
-            QString thumbText = RemoteThumbnailPath(UploadEngine::ThumbsFolder(stamp, Opt.User), name);
-            const QByteArray thumb = toCp949(thumbText.replace(u' ', u'_'));
             const bool excused = !lastThumbStoreFinished.value(thumb, false);
-            known.insert(thumb);
             if (!hostFiles.contains(thumb)) {
                 if (!excused)
                     out.Faults << QStringLiteral("thumbnail %1 missing").arg(i);
                 continue;
             }
-            if (hostFiles.value(thumb) != Sha256(Set.ThumbnailOf(i, version + 1)) && !excused)
+            if (hostFiles.value(thumb)
+                    != Sha256(Set.ThumbnailOf(i, version == 0 ? 1 : newVersionNumber))
+                && !excused)
                 out.Faults << QStringLiteral("thumbnail %1 is not that of the bytes sent").arg(i);
         }
         bool ok = false;
@@ -358,11 +377,14 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
             out.Faults << QStringLiteral("%1 cart-info files stored").arg(cartPostsStored);
         for (auto it = hostFiles.cbegin(); it != hostFiles.cend(); ++it)
             if (!known.contains(it.key()))
-                out.Faults << QStringLiteral("unexpected file %1").arg(QString::fromLatin1(it.key()));
+                out.Faults
+                    << QStringLiteral("unexpected file %1").arg(QString::fromLatin1(it.key()));
         if (rec.Browser.size() != 1) {
             out.Faults << QStringLiteral("%1 basket pages opened").arg(rec.Browser.size());
-        } else if (rec.Browser.first() != UploadEngine::BasketAddress(Service.webUrl(), stamp, Opt.User)) {
-            out.Faults << QStringLiteral("basket address %1").arg(QString::fromLatin1(rec.Browser.first()));
+        } else if (rec.Browser.first()
+            != UploadEngine::BasketAddress(Service.webUrl(), stamp, Opt.User)) {
+            out.Faults << QStringLiteral("basket address %1")
+                              .arg(QString::fromLatin1(rec.Browser.first()));
         } else {
             HttpClient http;
             const HttpResult basket = http.Get(rec.Browser.first());
@@ -377,8 +399,10 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
             out.Faults << QStringLiteral("not completed, but a cart-info file is on the host");
         if (!rec.Browser.isEmpty())
             out.Faults << QStringLiteral("not completed, but the basket page was opened");
-        if (didDelete && deleted > k && current >= deleted && !errors.first().contains(list[deleted]->FileName))
-            out.Faults << QStringLiteral("stopped at the deleted photo without naming it: %1").arg(errors.first());
+        if (didDelete && deleted > k && current >= deleted
+            && !errors.first().contains(list[deleted]->FileName))
+            out.Faults << QStringLiteral("stopped at the deleted photo without naming it: %1")
+                              .arg(errors.first());
     }
     return out;
 }
