@@ -153,7 +153,7 @@ private slots:
             << " kim1234\t" << QByteArray("UserID=kim\r\n");
         QTest::newRow("Hangul member")
             << QByteArray("<none>") << "홍길동"
-            << "hong1234" << QByteArray("UserID=\xC8\xAB\xB1\xE6\xB5\xBF\r\n");
+            << "hong1234" << QByteArray("UserID=\xED\x99\x8D\xEA\xB8\xB8\xEB\x8F\x99\r\n");
     }
 
     void acceptedLoginSavesTheId()
