@@ -2,6 +2,10 @@
 
 #include <QDebug>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -23,8 +27,17 @@ struct Budget
 
 Budget &TheBudget()
 {
-    static Budget budget;
-    return budget;
+    static Budget *budget = [] {
+#if defined(__GLIBC__)
+        // glibc raises its mmap threshold to the largest block freed so far, so after one
+        // large decode the next ones come from per-thread arenas that keep the memory when
+        // it is freed: eight decoding threads would then hold eight decodes' worth for good.
+        // A fixed threshold hands every large decode buffer back as soon as it is freed.
+        mallopt(M_MMAP_THRESHOLD, 2 << 20);
+#endif
+        return new Budget;
+    }();
+    return *budget;
 }
 
 // A thread that holds room and asks again could wait for itself.
@@ -58,6 +71,16 @@ DecodeBudgetCounts DecodeBudgetStatistics()
     Budget &b = TheBudget();
     std::lock_guard lock(b.mutex);
     return b.counts;
+}
+
+bool FitsDecodeCap(qint64 Bytes)
+{
+    Budget &b = TheBudget();
+    std::lock_guard lock(b.mutex);
+    if (Bytes <= b.limits.PerDecode)
+        return true;
+    ++b.counts.Refused;
+    return false;
 }
 
 void ResetDecodeBudgetPeaks()

@@ -23,6 +23,10 @@ DecodeBudgetLimits DecodeBudget();
 // For tests and benchmarks; PerDecode is clamped to Total. Reservations already held stay.
 void SetDecodeBudget(qint64 Total, qint64 PerDecode);
 
+// True when Bytes fits the per-decode cap; a refusal counts as one. For a decode that checks
+// its estimate before it asks for room.
+bool FitsDecodeCap(qint64 Bytes);
+
 struct DecodeBudgetCounts
 {
     qint64 InUse = 0;

@@ -170,7 +170,7 @@ QImage DecodeJpeg(QFile &file, QSize Needed, PictureSource *Source, const Decode
     // The whole decode must fit the cap, even when the thumbnail would serve: a bomb stays a
     // bomb whatever it carries.
     const qint64 estimate = JpegEstimate(header, Needed);
-    if (estimate <= 0 || estimate > DecodeBudget().PerDecode)
+    if (estimate <= 0 || !FitsDecodeCap(estimate))
         return {};
     QImage picture = ExifThumbnail(file, header, Needed, Cancelled);
     if (!picture.isNull()) {
