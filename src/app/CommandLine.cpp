@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "util/ControlCharacters.h"
+
 namespace {
 
 bool isBlank(QChar c)
@@ -42,7 +44,12 @@ QString ParamStr(const QString &CommandLine, int Index)
     return param;
 }
 
-QString CommandLineUserID(const QStringList &Arguments)
+QString CommandLineUserID(const QStringList &Arguments, bool *Refused)
 {
-    return Arguments.value(1);
+    const QString id = Arguments.value(1);
+    // It would reach the host's command line as it is.
+    const bool refused = HasControlCharacter(id);
+    if (Refused)
+        *Refused = refused;
+    return refused ? QString() : id;
 }

@@ -12,5 +12,6 @@
 QString ParamStr(const QString &CommandLine, int Index);
 
 // The user id from arguments already split by the platform (QCoreApplication::arguments(),
-// program first): the first argument exactly as given, "" when there is none.
-QString CommandLineUserID(const QStringList &Arguments);
+// program first): the first argument exactly as given, "" when there is none. An argument with
+// a control character is no id: "" as well, and *Refused (when given) turns true.
+QString CommandLineUserID(const QStringList &Arguments, bool *Refused = nullptr);

@@ -6,6 +6,7 @@
 #include "app/KestrunApplication.h"
 #include "app/ModalResult.h"
 #include "app/SettingsFile.h"
+#include "util/ControlCharacters.h"
 #include "util/HttpClient.h"
 #include "util/ServiceConfig.h"
 
@@ -22,6 +23,9 @@
 using namespace ModalResult;
 
 namespace {
+
+// The answer is "OK" or a short refusal.
+constexpr qint64 LoginAnswerLimit = 4096;
 
 struct LoginAnswer
 {
@@ -139,6 +143,15 @@ void TfrmLogin::btnLoginClick()
         ui->edtPW->setFocus();
         return;
     }
+    // The id names the customer's folders on the upload host.
+    if (HasControlCharacter(id)) {
+        QMessageBox box(
+            QMessageBox::NoIcon, AppTitle(), ControlTexts::UserIDRefused, QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("UserIDRefused"));
+        box.exec();
+        ui->edtID->setFocus();
+        return;
+    }
     if (!CheckLogin(id, password)) {
         QMessageBox box(QMessageBox::NoIcon, AppTitle(),
             QStringLiteral("아이디 또는 패스워드 를 찾을 수 없습니다."), QMessageBox::Ok, this);
@@ -171,6 +184,7 @@ bool TfrmLogin::CheckLogin(const QString &Id, const QString &Password)
             HttpClient http;
             http.SetAccept("text/html, */*");
             http.SetUserAgent("Mozilla/3.0 (compatible; Indy Library)");
+            http.SetBodyLimit(LoginAnswerLimit);
             answer.Body = http.GetOrThrow(address);
         } catch (const std::exception &e) {
             answer.Error = QString::fromUtf8(e.what());

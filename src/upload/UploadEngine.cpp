@@ -4,6 +4,7 @@
 #include "upload/HttpForm.h"
 #include "upload/UploadTexts.h"
 #include "upload/UploadThumbnails.h"
+#include "util/ControlCharacters.h"
 #include "util/Cp949.h"
 #include "util/FtpClient.h"
 #include "util/FtpDirectories.h"
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <future>
@@ -28,6 +30,28 @@ class UploadFailure : public std::runtime_error
 public:
     explicit UploadFailure(const QString &text) : std::runtime_error(text.toStdString()) {}
 };
+
+// The server-time answer is the order stamp, YYYYMMDDhhmmss and a digit; it needs a few bytes.
+constexpr qint64 StampAnswerLimit = 4096;
+constexpr qsizetype StampLength = 15;
+
+bool isStamp(const QByteArray &Answer)
+{
+    return Answer.size() == StampLength
+        && std::all_of(Answer.cbegin(), Answer.cend(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The user id and the photos' names become FTP paths and form fields: one with a control
+// character ends the upload before anything is sent.
+void refuseControlCharacters(const QString &UserID, const QList<TOrder *> &Orders)
+{
+    if (HasControlCharacter(UserID))
+        throw UploadFailure(ControlTexts::UserIDRefused);
+    for (const TOrder *order : Orders) {
+        if (HasControlCharacter(order->FileName))
+            throw UploadFailure(ControlTexts::FileNameRefused(order->FileName));
+    }
+}
 
 QString fullWidthPercent(QString text)
 {
@@ -145,6 +169,7 @@ bool UploadEngine::runUpload()
 {
     QString cartInfo;
     FtpAvailable = true;
+    refuseControlCharacters(UserID, Orders);
     m_observer.SetMessage(UploadTexts::Connecting);
 
     m_http = std::make_unique<HttpClient>();
@@ -204,6 +229,7 @@ QString UploadEngine::fetchStamp()
     while (base.endsWith(u'/'))
         base.chop(1);
     const QByteArray address = toCp949(base) + "/Brimvale/NowDateTime.html";
+    m_http->SetBodyLimit(StampAnswerLimit);
     for (int attempt = 0; attempt < Settings.StampAttempts; ++attempt) {
         if (attempt > 0) {
             QElapsedTimer pause;
@@ -220,8 +246,9 @@ QString UploadEngine::fetchStamp()
             return {};
         if (!answer.Ok())
             throw HttpError(PostErrorText(*m_http, answer));
-        // The stamp is exactly 15 characters; anything else is a server hiccup.
-        if (answer.Body.size() == 15)
+        // The stamp is exactly 15 digits; anything else is a server hiccup. It names folders
+        // and files on the host, so nothing but digits may pass.
+        if (isStamp(answer.Body))
             return QString::fromLatin1(answer.Body);
     }
     throw UploadFailure(UploadTexts::NoServerTime);

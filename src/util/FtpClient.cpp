@@ -1,5 +1,6 @@
 #include "util/FtpClient.h"
 
+#include "util/ControlCharacters.h"
 #include "util/Cp949.h"
 #include "util/CurlGlobal.h"
 #include "util/SocketProbe.h"
@@ -59,6 +60,7 @@ struct FtpClient::Impl
     bool Listing = false;
     std::int64_t Reported = -1;
     QList<QByteArray> *Names = nullptr;
+    bool EntriesLost = false;
     QFile *SourceFile = nullptr;
     const QByteArray *SourceData = nullptr;
     qsizetype SourcePos = 0;
@@ -307,13 +309,20 @@ struct FtpClient::Impl
         return static_cast<std::size_t>(n);
     }
 
-    static long onEntry(const void *info, void *self, int)
+    // Asked for every entry the listing parser has read. Matching none, each entry is freed
+    // by the parser at once: entries that match and are then skipped stay allocated
+    // (libcurl 7.88), some hundred bytes per entry and listing.
+    static int onEntry(void *self, const char *, const char *name)
     {
         auto *impl = static_cast<Impl *>(self);
-        const auto *entry = static_cast<const curl_fileinfo *>(info);
-        if (impl->Names && entry->filename)
-            impl->Names->append(QByteArray(entry->filename));
-        return CURL_CHUNK_BGN_FUNC_SKIP;
+        if (impl->Names && name) {
+            try {
+                impl->Names->append(QByteArray(name));
+            } catch (...) {
+                impl->EntriesLost = true; // nothing may cross libcurl
+            }
+        }
+        return CURL_FNMATCHFUNC_NOMATCH;
     }
 
     void begin(std::int64_t Expected)
@@ -430,19 +439,29 @@ bool FtpClient::List(const QString &Folder, QList<QByteArray> &Names)
     if (refuseCancelled(*d, m_lastError, m_lastCancelled))
         return false;
     const QString folder = asFolder(Folder);
+    if (refuseControlCharacters(folder))
+        return false;
     // libcurl's wildcard mode lists the folder (LIST) and parses each entry, Unix and Windows
-    // listing styles alike; every entry is skipped instead of downloaded.
+    // listing styles alike; its name is taken while the pattern is matched, and no entry
+    // matches, so nothing is downloaded.
     d->prepare(d->url(folder) + "*", CURLFTPMETHOD_SINGLECWD);
     curl_easy_setopt(d->Curl, CURLOPT_WILDCARDMATCH, 1L);
-    curl_easy_setopt(d->Curl, CURLOPT_CHUNK_BGN_FUNCTION, &Impl::onEntry);
-    curl_easy_setopt(d->Curl, CURLOPT_CHUNK_DATA, d.get());
+    curl_easy_setopt(d->Curl, CURLOPT_FNMATCH_FUNCTION, &Impl::onEntry);
+    curl_easy_setopt(d->Curl, CURLOPT_FNMATCH_DATA, d.get());
     d->Names = &Names;
+    d->EntriesLost = false;
     d->Listing = true;
     d->begin(0);
     const CURLcode code = d->perform(m_lastError, m_lastCancelled);
     d->end();
     d->Names = nullptr;
-    // An empty folder matches nothing, which libcurl reports as "remote file not found".
+    if (d->EntriesLost) {
+        Names.clear();
+        m_lastError = QStringLiteral("Out of memory while listing %1").arg(folder);
+        return false;
+    }
+    // A listing whose entries all did not match ends as "remote file not found"; so does an
+    // empty folder.
     if (code == CURLE_REMOTE_FILE_NOT_FOUND && !m_lastCancelled) {
         m_lastError.clear();
         return true;
@@ -455,8 +474,11 @@ bool FtpClient::MakeDir(const QString &Path)
     m_lastCancelled = false;
     if (refuseCancelled(*d, m_lastError, m_lastCancelled))
         return false;
+    const QByteArray command = "MKD " + toCp949(Path);
+    if (refuseControlCharacters(command))
+        return false;
     d->prepare(d->Address + "/", CURLFTPMETHOD_NOCWD);
-    curl_slist *commands = curl_slist_append(nullptr, ("MKD " + toCp949(Path)).constData());
+    curl_slist *commands = curl_slist_append(nullptr, command.constData());
     curl_easy_setopt(d->Curl, CURLOPT_QUOTE, commands);
     curl_easy_setopt(d->Curl, CURLOPT_NOBODY, 1L);
     const CURLcode code = d->perform(m_lastError, m_lastCancelled);
@@ -471,6 +493,8 @@ bool FtpClient::ChangeDir(const QString &Folder)
     if (refuseCancelled(*d, m_lastError, m_lastCancelled))
         return false;
     const QString folder = asFolder(Folder);
+    if (refuseControlCharacters(folder))
+        return false;
     d->prepare(d->url(folder), CURLFTPMETHOD_SINGLECWD);
     curl_easy_setopt(d->Curl, CURLOPT_NOBODY, 1L);
     return d->perform(m_lastError, m_lastCancelled) == CURLE_OK;
@@ -480,6 +504,8 @@ bool FtpClient::StoreFile(const QString &LocalPath, const QString &RemotePath)
 {
     m_lastCancelled = false;
     if (refuseCancelled(*d, m_lastError, m_lastCancelled))
+        return false;
+    if (refuseControlCharacters(RemotePath))
         return false;
     QFile file(LocalPath);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -499,11 +525,28 @@ bool FtpClient::StoreData(const QByteArray &Data, const QString &RemotePath)
     m_lastCancelled = false;
     if (refuseCancelled(*d, m_lastError, m_lastCancelled))
         return false;
+    if (refuseControlCharacters(RemotePath))
+        return false;
     d->prepare(d->url(RemotePath), CURLFTPMETHOD_NOCWD);
     d->SourceData = &Data;
     const bool stored = performStore(Data.size());
     d->SourceData = nullptr;
     return stored;
+}
+
+bool FtpClient::refuseControlCharacters(const QString &Path)
+{
+    return refuseControlCharacters(toCp949(Path));
+}
+
+bool FtpClient::refuseControlCharacters(const QByteArray &Command)
+{
+    // The last line of defence: whatever the callers checked, no command goes out that a
+    // CR LF would split in two. Nothing is sent, the connection stays as it is.
+    if (!HasControlByte(Command))
+        return false;
+    m_lastError = ControlTexts::FtpCommandRefused;
+    return true;
 }
 
 // The store itself, from whichever source prepare()'s caller set.

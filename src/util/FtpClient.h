@@ -63,7 +63,8 @@ public:
     // see yet) and libcurl logged in again by itself before carrying it out.
     bool LastCallLoggedInAgain() const;
 
-    // Each returns false on failure, with LastError() set. Folder paths are absolute.
+    // Each returns false on failure, with LastError() set. Folder paths are absolute. A path
+    // holding a control character is refused before anything is sent.
     bool List(const QString &Folder, QList<QByteArray> &Names);
     bool MakeDir(const QString &Path);
     bool ChangeDir(const QString &Folder);
@@ -81,6 +82,8 @@ public:
 
 private:
     bool performStore(qint64 Size);
+    bool refuseControlCharacters(const QString &Path);
+    bool refuseControlCharacters(const QByteArray &Command);
 
     std::unique_ptr<Impl> d;
     QString m_lastError;

@@ -47,9 +47,13 @@ void HttpClient::Impl::Prepare(const QByteArray &Address)
 
     curl_easy_setopt(Curl, CURLOPT_URL, Address.constData());
     curl_easy_setopt(Curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
-    // "" switches the cookie engine on without reading a file; the cookies of earlier
-    // requests survive curl_easy_reset.
-    curl_easy_setopt(Curl, CURLOPT_COOKIEFILE, "");
+    // Any cookie line switches the cookie engine on, and an empty one adds no cookie; the
+    // engine and the cookies of earlier requests survive curl_easy_reset. (The usual
+    // COOKIEFILE "" keeps a file list that libcurl 7.88 loses at every reset.)
+    if (!m_cookieEngineOn) {
+        curl_easy_setopt(Curl, CURLOPT_COOKIELIST, "");
+        m_cookieEngineOn = true;
+    }
     curl_easy_setopt(Curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(Curl, CURLOPT_MAXREDIRS, MaxRedirects);
     curl_easy_setopt(Curl, CURLOPT_NOSIGNAL, 1L);

@@ -69,4 +69,5 @@ private:
     bool m_headersTooLarge = false;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
     bool m_cancelled = false;
+    bool m_cookieEngineOn = false;
 };
