@@ -3,6 +3,7 @@
 #include "ui_MainFrm.h"
 
 #include "app/AppFonts.h"
+#include "app/AppTitle.h"
 #include "app/CartPage.h"
 #include "app/CommandLine.h"
 #include "app/FolderPage.h"
@@ -15,9 +16,11 @@
 #include "notices/NoticeWindows.h"
 #include "notices/WebView.h"
 #include "notices/uAutoBJFrm.h"
+#include "util/ControlCharacters.h"
 #include "util/ServiceConfig.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
@@ -113,7 +116,15 @@ TfrmMain::~TfrmMain()
 void TfrmMain::FormCreate(const QStringList &Arguments)
 {
     UserID.clear();
-    const QString argument = CommandLineUserID(Arguments);
+    bool refused = false;
+    const QString argument = CommandLineUserID(Arguments, &refused);
+    if (refused) {
+        // Told why, then asked to log in as if no id had been given.
+        QMessageBox box(QMessageBox::NoIcon, AppTitle(), ControlTexts::UserIDRefused,
+            QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("UserIDRefused"));
+        box.exec();
+    }
     if (!argument.isEmpty())
         UserID = argument;
     else
