@@ -5,9 +5,18 @@
 //   bench_imaging floor ROUNDS FILE...        bare libjpeg jpeg_read_header per file
 //   bench_imaging thumb FILE...               LoadThumbnail (Wait) per photo
 //   bench_imaging peak FILE                   one measure + thumbnail, then peak memory
+//   bench_imaging make-raw DIR N              N camera raw files (DNG, 3000 x 2000 sensor,
+//                                             1620 x 1080 JPEG preview)
+//   bench_imaging raw ROUNDS FILE...          raw thumbnail 120 x 105 per photo: LibRaw in this
+//                                             process beside the decoding helper; and what
+//                                             the helper's check costs a JPEG
 // Output: "key value" lines.
 #include "../tests/common/JpegFixtures.h"
+#include "../tests/common/RawFixtures.h"
+#include "decoder/RawDecoder.h"
 #include "model/LoadThumbThreadObj.h"
+#include "util/DecodeHelper.h"
+#include "util/ImageDecode.h"
 #include "util/MeasureImage.h"
 
 #include <QCoreApplication>
@@ -155,6 +164,62 @@ int Peak(const QString &file)
     return 0;
 }
 
+int MakeRaw(const QString &dir, int count)
+{
+    QDir().mkpath(dir);
+    for (int i = 0; i < count; ++i) {
+        const QString path = QString("%1/raw%2.nef").arg(dir).arg(i, 3, 10, QChar('0'));
+        if (QFile::exists(path))
+            continue;
+        const QImage preview = fixtures::Textured(1620, 1080, 500 + i);
+        WriteFile(path, fixtures::MakeDng(3000, 2000, preview, fixtures::EncodeJpeg(preview, 90)));
+    }
+    return 0;
+}
+
+// The old way, in this process: LibRaw opened twice (measure, then preview), as before.
+QImage RawInProcess(const QString &file, QSize box)
+{
+    const QSize stored = RawFile(file).Size();
+    if (stored.isEmpty())
+        return {};
+    const TRect fit
+        = AspectFitRect({0, 0, stored.width(), stored.height()}, {0, 0, box.width(), box.height()});
+    return RawFile(file).Preview({fit.Width(), fit.Height()}, MaxDecodePixels);
+}
+
+int Raw(int rounds, const QStringList &files)
+{
+    const QSize box(120, 105);
+    QStringList raws, jpegs;
+    for (const QString &f : files)
+        (f.endsWith(".nef") ? raws : jpegs) << f;
+    DecodeFittedPicture(raws.value(0), box); // starts the helpers, as the first photo does
+    double inProcess = 1e300, outOfProcess = 1e300, check = 1e300;
+    int bad = 0;
+    for (int r = 0; r < rounds; ++r) {
+        auto t0 = Clock::now();
+        for (const QString &f : raws)
+            bad += RawInProcess(f, box).isNull();
+        inProcess = qMin(inProcess, NsSince(t0) / raws.size());
+        t0 = Clock::now();
+        for (const QString &f : raws)
+            bad += DecodeFittedPicture(f, box).Image.isNull();
+        outOfProcess = qMin(outOfProcess, NsSince(t0) / raws.size());
+        if (!jpegs.isEmpty()) {
+            FittedPicture unused;
+            t0 = Clock::now();
+            for (const QString &f : jpegs)
+                bad += FitOutOfProcess(f, box, unused);
+            check = qMin(check, NsSince(t0) / jpegs.size());
+        }
+    }
+    std::printf("raw_in_process_ns %.0f\nraw_out_of_process_ns %.0f\njpeg_check_ns %.0f\n"
+                "failures %d\n",
+        inProcess, outOfProcess, jpegs.isEmpty() ? 0.0 : check, bad);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -169,6 +234,10 @@ int main(int argc, char **argv)
         return Floor(args[1].toInt(), args.mid(2));
     if (args.size() >= 2 && args[0] == "thumb")
         return Thumb(args.mid(1));
+    if (args.size() == 3 && args[0] == "make-raw")
+        return MakeRaw(args[1], args[2].toInt());
+    if (args.size() >= 3 && args[0] == "raw")
+        return Raw(args[1].toInt(), args.mid(2));
     if (args.size() == 2 && args[0] == "peak")
         return Peak(args[1]);
     if (args.size() == 1 && args[0] == "peak-baseline")
