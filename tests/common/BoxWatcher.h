@@ -10,11 +10,15 @@
 
 // Deals with the next message box that appears, also over a modal window that is itself open
 // (ModalWatcher would take that window). Polls on the event loop, so it works inside the nested
-// loop of whatever exec() is running; Handle runs once, on the box.
+// loop of whatever exec() is running; Handle runs once, on the box. It watches as long as it
+// lives (a box that comes late on a busy machine is still answered); TimeoutMs > 0 ends the
+// watch earlier.
 class BoxWatcher
 {
 public:
-    explicit BoxWatcher(std::function<void(QMessageBox *)> Handle, int TimeoutMs = 20000)
+    static constexpr int UntilDestroyed = 0;
+
+    explicit BoxWatcher(std::function<void(QMessageBox *)> Handle, int TimeoutMs = UntilDestroyed)
         : m_state(std::make_shared<State>())
     {
         m_state->handle = std::move(Handle);
@@ -42,7 +46,7 @@ private:
     static void schedule(std::shared_ptr<State> S)
     {
         QTimer::singleShot(10, qApp, [S] {
-            if (S->stopped || S->clock.elapsed() > S->timeout)
+            if (S->stopped || (S->timeout > 0 && S->clock.elapsed() > S->timeout))
                 return;
             for (QWidget *w : QApplication::topLevelWidgets()) {
                 auto *box = qobject_cast<QMessageBox *>(w);

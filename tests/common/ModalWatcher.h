@@ -12,10 +12,15 @@
 
 // Deals with the next modal window a test's action opens (a dialog's exec(), a message box):
 // polls for it on the event loop and runs Handle on it once. Seen() says whether one came.
+// It watches as long as it lives, so a window that comes late on a busy machine is still
+// handled rather than left open for ever; TimeoutMs > 0 ends the watch earlier, for checks
+// that no window comes.
 class ModalWatcher
 {
 public:
-    explicit ModalWatcher(std::function<void(QWidget *)> Handle, int TimeoutMs = 10000)
+    static constexpr int UntilDestroyed = 0;
+
+    explicit ModalWatcher(std::function<void(QWidget *)> Handle, int TimeoutMs = UntilDestroyed)
         : m_state(std::make_shared<State>())
     {
         m_state->handle = std::move(Handle);
@@ -53,7 +58,7 @@ private:
     static void schedule(std::shared_ptr<State> S)
     {
         QTimer::singleShot(10, qApp, [S] {
-            if (S->stopped || S->clock.elapsed() > S->timeout)
+            if (S->stopped || (S->timeout > 0 && S->clock.elapsed() > S->timeout))
                 return;
             QWidget *modal = QApplication::activeModalWidget();
             if (!modal || !modal->isVisible()) {
