@@ -4,6 +4,7 @@
 #include "app/AppFonts.h"
 #include "app/AppTitle.h"
 #include "app/KestrunApplication.h"
+#include "upload/BasketAddressFrm.h"
 #include "upload/UploadTexts.h"
 #include "util/Cp949.h"
 #include "util/ServiceConfig.h"
@@ -65,7 +66,12 @@ TfrmUpload::TfrmUpload(QWidget *Owner)
     connect(&m_bridge, &UploadObserverBridge::cancelEnabledChanged, ui->btnCancel,
         &QPushButton::setEnabled);
     connect(&m_bridge, &UploadObserverBridge::browserRequested, this,
-        [](const QByteArray &Address) { OpenBasket(Address); });
+        [this](const QByteArray &Address) {
+            // The order is on the server: without a browser the customer still needs the way
+            // to his basket, so the address is shown until he closes the window.
+            if (!OpenBasket(Address).Started)
+                ShowBasketAddress(this, fromCp949(Address));
+        });
     connect(&m_engine, &UploadEngine::finished, this, [this](bool Ok) { engineFinished(Ok); });
 
     m_bridge.OnShowMessage = [this](const QString &Text) {
@@ -204,14 +210,14 @@ void TfrmUpload::setGauge(QProgressBar *Gauge, qint64 Max, qint64 Progress)
     Gauge->setValue(value);
 }
 
-void TfrmUpload::OpenBasket(const QByteArray &Address)
+LaunchResult TfrmUpload::OpenBasket(const QByteArray &Address)
 {
     // The query values are CP949 bytes; the browser encodes the text it is given itself.
     const QString address = fromCp949(Address);
     QStringList command = QProcess::splitCommand(ServiceConfig::BrowserCommand());
     if (command.isEmpty()) {
-        for (const char *name :
-            {"google-chrome", "google-chrome-stable", "chromium", "chromium-browser", "chrome"}) {
+        for (const char *name : {"google-chrome", "google-chrome-stable", "chromium",
+                 "chromium-browser", "chrome", "xdg-open"}) {
             const QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
             if (!found.isEmpty()) {
                 command = {found};
@@ -220,10 +226,13 @@ void TfrmUpload::OpenBasket(const QByteArray &Address)
         }
     }
     if (command.isEmpty()) {
-        QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
-        return;
+        LaunchResult desktop;
+        desktop.Started = QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
+        if (!desktop.Started)
+            desktop.Error = QStringLiteral("no browser");
+        return desktop;
     }
     const QString program = command.takeFirst();
-    // A browser that cannot be started is not noticed: the order is on the server already.
-    QProcess::startDetached(program, command << address);
+    // A launcher that finds no browser ends within a moment; a browser stays.
+    return LaunchAndWatch(program, command << address, 1000);
 }

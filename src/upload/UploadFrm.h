@@ -2,6 +2,7 @@
 
 #include "upload/UploadObserverBridge.h"
 #include "upload/UploadEngine.h"
+#include "util/BrowserLaunch.h"
 
 #include <QDialog>
 #include <QList>
@@ -47,8 +48,9 @@ public:
     void btnCancelClick();
 
     // Opens the basket page: the command KESTRUN_BROWSER names, else a Chrome or Chromium on
-    // PATH, else the desktop's default browser. The address goes as one argument, no shell.
-    static void OpenBasket(const QByteArray &Address);
+    // PATH, else the desktop's browser (xdg-open, or Qt's desktop services). The address goes
+    // as one argument, no shell. Not Started when no browser could be started.
+    static LaunchResult OpenBasket(const QByteArray &Address);
 
     QLabel *lblMessage() const;
     QLabel *lblSpeed() const;
