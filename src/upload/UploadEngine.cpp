@@ -11,6 +11,7 @@
 #include "util/HttpClientImpl.h"
 #include "util/UploadNames.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QThread>
 
@@ -52,6 +53,36 @@ void refuseControlCharacters(const QString &UserID, const QList<TOrder *> &Order
             throw UploadFailure(ControlTexts::FileNameRefused(order->FileName));
     }
 }
+
+// A photo's file as it was when a transfer began. One saved over while it travels may arrive
+// as a mix of its two versions, which the host's size cannot tell from a whole one (an edit in
+// place often keeps the size); it is sent again as it is now, a few times at most.
+struct PhotoVersion
+{
+    static constexpr int MaxSends = 3;
+    qint64 Size = -1;
+    QDateTime Modified;
+    QDateTime Changed;
+
+    static PhotoVersion Of(const QString &FileName)
+    {
+        const QFileInfo info(FileName);
+        return {info.exists() ? info.size() : -1,
+            info.lastModified(), info.metadataChangeTime()};
+    }
+    // True when the file changed since and may be sent once more; throws when it cannot.
+    bool ChangedSince(const QString &FileName, int Sends) const
+    {
+        const PhotoVersion now = Of(FileName);
+        if (now.Size == Size && now.Modified == Modified && now.Changed == Changed)
+            return false;
+        if (now.Size < 0)
+            throw UploadFailure(QStringLiteral("Cannot open file \"%1\".").arg(FileName));
+        if (Sends >= MaxSends)
+            throw UploadFailure(QStringLiteral("The photo \"%1\" kept changing while it was sent.").arg(FileName));
+        return true;
+    }
+};
 
 QString fullWidthPercent(QString text)
 {
@@ -314,27 +345,37 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
         askThumbnails(i);
 
         const QString remote = RemotePhotoPath(ordersFolder, uploadName);
-        const bool stored = m_ftp->StoreFile(order.FileName, remote);
-        noteSilentReconnect();
-        if (!stored) {
-            if (m_ftp->LastCancelled() || CancelRequest) {
-                result = false;
-                break;
-            }
-            const QString error = m_ftp->LastError();
-            if (!Reconnect()) {
-                result = false;
-                m_observer.ShowMessage(UploadTexts::FtpErrorPrefix + error);
-                break;
-            }
-            if (!m_ftp->StoreFile(order.FileName, remote)) {
+        bool stopped = false;
+        for (int sends = 1;; ++sends) {
+            const PhotoVersion sent = PhotoVersion::Of(order.FileName);
+            const bool stored = m_ftp->StoreFile(order.FileName, remote);
+            noteSilentReconnect();
+            if (!stored) {
                 if (m_ftp->LastCancelled() || CancelRequest) {
-                    result = false;
+                    stopped = true;
                     break;
                 }
-                // The second failure of one photo ends the upload.
-                throw FtpError(m_ftp->LastError());
+                const QString error = m_ftp->LastError();
+                if (!Reconnect()) {
+                    stopped = true;
+                    m_observer.ShowMessage(UploadTexts::FtpErrorPrefix + error);
+                    break;
+                }
+                if (!m_ftp->StoreFile(order.FileName, remote)) {
+                    if (m_ftp->LastCancelled() || CancelRequest) {
+                        stopped = true;
+                        break;
+                    }
+                    // The second failure of one photo ends the upload.
+                    throw FtpError(m_ftp->LastError());
+                }
             }
+            if (!sent.ChangedSince(order.FileName, sends))
+                break;
+        }
+        if (stopped) {
+            result = false;
+            break;
         }
 
         // Asked again now that the photo is stored: the early answer was checked against the
@@ -408,9 +449,15 @@ bool UploadEngine::SendByHttp(const QString &Stamp, QString &CartInfo)
             FormPart::Text("dst_filename", toCp949(uploadName)),
             FormPart::File("file", order.FileName, toCp949(order.FileName), "application/unknown"),
         };
-        workBegin(QFileInfo(order.FileName).size());
-        const HttpResult answer = PostForm(*m_http, address, form);
-        workEnd();
+        HttpResult answer;
+        for (int sends = 1;; ++sends) {
+            const PhotoVersion sent = PhotoVersion::Of(order.FileName);
+            workBegin(QFileInfo(order.FileName).size());
+            answer = PostForm(*m_http, address, form);
+            workEnd();
+            if (!answer.Ok() || !sent.ChangedSince(order.FileName, sends))
+                break;
+        }
         if (answer.Cancelled) {
             result = false;
             break;
