@@ -10,22 +10,41 @@
 //   bench_imaging raw ROUNDS FILE...          raw thumbnail 120 x 105 per photo: LibRaw in this
 //                                             process beside the decoding helper; and what
 //                                             the helper's check costs a JPEG
+//   bench_imaging make-hostile DIR            20 photos crafted to exhaust the decoders
+//   bench_imaging hostile [--unshared] FILE...
+//                                             every file decoded as the grid (5 threads) and
+//                                             the cards (3 threads) do at once: time until all
+//                                             are done, the longest stall of the main thread's
+//                                             event loop, peak memory; --unshared: each decode
+//                                             keeps its cap but the decodes no longer share
+//                                             one budget (what the budget saves)
+//   bench_imaging bookkeeping ROUNDS FILE     the budget's cost per decode: reserving and
+//                                             releasing room, and the header walk to the
+//                                             first scan, beside the walk to the frame only
 // Output: "key value" lines.
+#include "../tests/common/HostileFixtures.h"
 #include "../tests/common/JpegFixtures.h"
 #include "../tests/common/RawFixtures.h"
 #include "decoder/RawDecoder.h"
 #include "model/LoadThumbThreadObj.h"
 #include "util/DecodeHelper.h"
+#include "util/DecodeBudget.h"
 #include "util/ImageDecode.h"
+#include "util/JpegHeader.h"
 #include "util/MeasureImage.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QThreadPool>
+#include <QTimer>
 
+#include <atomic>
 #include <chrono>
 #include <csetjmp>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include <jpeglib.h>
@@ -164,6 +183,104 @@ int Peak(const QString &file)
     return 0;
 }
 
+int MakeHostile(const QString &dir)
+{
+    using namespace hostile;
+    QDir().mkpath(dir);
+    // At the default budget: some just under the per-decode cap, the rest far over it.
+    const QList<std::pair<const char *, QByteArray>> kinds {
+        {"progressive-444-6300", ProgressiveClaiming(6300, 6300)},
+        {"progressive-444-9400", ProgressiveClaiming(9400, 9400)},
+        {"split-scan-6300", SplitScanClaiming(6300, 6300)},
+        {"progressive-grey-16000x12000", ProgressiveClaiming(16000, 12000, true)},
+        {"progressive-444-6200", ProgressiveClaiming(6200, 6200)},
+        {"exif-thumbnail-14142", ExifThumbnailClaiming(14142)},
+        {"png-bomb-8000", PngBomb(8000, 8000)},
+        {"noisy-progressive-6300", NoisyScan(ProgressiveClaiming(6300, 6300))},
+        {"cut-progressive-9400", Cut(ProgressiveClaiming(9400, 9400), 300)},
+        {"photo", fixtures::EncodeJpeg(fixtures::Textured(1024, 768))},
+    };
+    for (int i = 0; i < 20; ++i) {
+        const auto &[kind, bytes] = kinds[i % kinds.size()];
+        WriteFile(QString("%1/%2-%3.jpg").arg(dir, kind).arg(i, 2, 10, QChar('0')), bytes);
+    }
+    return 0;
+}
+
+int Hostile(bool unshared, const QStringList &files)
+{
+    if (unshared) // every decode of the run could hold its cap at once
+        SetDecodeBudget(DefaultDecodeBudget * 8, DefaultDecodeBudget);
+    hostile::PeakMemory::Reset();
+    const qint64 base = hostile::PeakMemory::Rss();
+    QThreadPool grid;
+    grid.setMaxThreadCount(5);
+    std::vector<std::shared_ptr<Bitmap32>> cards;
+    std::atomic<int> pictures {0};
+    QElapsedTimer clock;
+    clock.start();
+    for (const QString &f : files) {
+        grid.start([f, &pictures] {
+            if (!DecodeFittedPicture(f, {130, 130}).Image.isNull())
+                ++pictures;
+        });
+        cards.push_back(Bitmap32::Create());
+        LoadThumbnail(cards.back(), f, false);
+    }
+    // The main thread meanwhile runs an event loop, as the window's would.
+    qint64 last = clock.nsecsElapsed(), stall = 0;
+    QTimer tick;
+    QEventLoop loop;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        stall = qMax(stall, now - last);
+        last = now;
+        if (grid.activeThreadCount() == 0 && ThumbnailLoadStatistics().Queued == 0)
+            loop.quit();
+    });
+    tick.start(5);
+    loop.exec();
+    grid.waitForDone();
+    WaitForThumbnailLoads();
+    const double total = clock.nsecsElapsed() / 1e6;
+    const DecodeBudgetCounts counts = DecodeBudgetStatistics();
+    std::printf("files %lld\npictures %d\nall_done_ms %.1f\nlongest_stall_ms %.1f\n"
+                "peak_over_base_mb %.1f\nbase_mb %.1f\nbudget_peak_mb %.1f\nwaited %llu\n"
+                "refused %llu\n",
+        static_cast<long long>(files.size()), pictures.load(), total, stall / 1e6,
+        (hostile::PeakMemory::Peak() - base) / 1e6, base / 1e6, counts.PeakInUse / 1e6,
+        static_cast<unsigned long long>(counts.Waited),
+        static_cast<unsigned long long>(counts.Refused));
+    return 0;
+}
+
+int Bookkeeping(int rounds, const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return 1;
+    JpegHeader h;
+    qint64 sum = 0;
+    auto t0 = Clock::now();
+    for (int r = 0; r < rounds; ++r) {
+        DecodeReservation room(1 << 20);
+        sum += room.Granted();
+    }
+    const double reserve = NsSince(t0) / rounds;
+    t0 = Clock::now();
+    for (int r = 0; r < rounds; ++r)
+        sum += ReadJpegHeader(f, h, false) ? h.Width : 0;
+    const double frame = NsSince(t0) / rounds;
+    t0 = Clock::now();
+    for (int r = 0; r < rounds; ++r)
+        sum += ReadJpegHeader(f, h, true) ? h.FirstScanComponents : 0;
+    const double scan = NsSince(t0) / rounds;
+    std::printf("reserve_release_ns %.0f\nheader_to_frame_ns %.0f\nheader_to_scan_ns %.0f\n"
+                "checksum %lld\n",
+        reserve, frame, scan, static_cast<long long>(sum));
+    return 0;
+}
+
 int MakeRaw(const QString &dir, int count)
 {
     QDir().mkpath(dir);
@@ -240,6 +357,14 @@ int main(int argc, char **argv)
         return Raw(args[1].toInt(), args.mid(2));
     if (args.size() == 2 && args[0] == "peak")
         return Peak(args[1]);
+    if (args.size() == 2 && args[0] == "make-hostile")
+        return MakeHostile(args[1]);
+    if (args.size() >= 2 && args[0] == "hostile") {
+        const bool unshared = args[1] == "--unshared";
+        return Hostile(unshared, args.mid(unshared ? 2 : 1));
+    }
+    if (args.size() == 3 && args[0] == "bookkeeping")
+        return Bookkeeping(args[1].toInt(), args[2]);
     if (args.size() == 1 && args[0] == "peak-baseline")
         return Peak(QString()); // the process with Qt loaded and nothing decoded
     std::fprintf(stderr, "usage: see the head of bench_imaging.cpp\n");

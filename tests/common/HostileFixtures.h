@@ -6,7 +6,7 @@
 // hundreds of megabytes, and cut or damaged variants of them. Header-only, shared with the
 // benchmarks. Plus the peak memory of the process, for checking what a decode really cost.
 
-#include "common/JpegFixtures.h"
+#include "JpegFixtures.h"
 
 #include <QByteArray>
 #include <QFile>
