@@ -46,7 +46,7 @@ private:
     static void schedule(std::shared_ptr<State> S)
     {
         QTimer::singleShot(10, qApp, [S] {
-            if (S->stopped || (S->timeout > 0 && S->clock.elapsed() > S->timeout))
+            if (S->stopped)
                 return;
             for (QWidget *w : QApplication::topLevelWidgets()) {
                 auto *box = qobject_cast<QMessageBox *>(w);
@@ -59,7 +59,9 @@ private:
                 S->handle(box);
                 return;
             }
-            schedule(S);
+            // a box already open is answered even when the time is up (see ModalWatcher)
+            if (S->timeout <= 0 || S->clock.elapsed() <= S->timeout)
+                schedule(S);
         });
     }
 

@@ -20,15 +20,14 @@ bool portAccepts(int port, int timeoutMs)
 
 QJsonObject failure(const QString &why)
 {
-    return QJsonObject{{"ok", false}, {"error", why}};
+    return QJsonObject {{"ok", false}, {"error", why}};
 }
 
 } // namespace
 
 PrintService::PrintService(const QStringList &extraArgs)
     : m_extraArgs(extraArgs)
-{
-}
+{ }
 
 PrintService::~PrintService()
 {
@@ -54,11 +53,10 @@ bool PrintService::start(QString *error)
 
     m_process = new QProcess;
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QStringList args{QStringLiteral(KB_PRINT_SERVICE "/printservice.py"),
-                     QStringLiteral("--http-port"), QStringLiteral("0"),
-                     QStringLiteral("--ftp-port"), QStringLiteral("0"),
-                     QStringLiteral("--data-dir"), m_tempDir,
-                     QStringLiteral("--exit-on-stdin-eof")}; // ends with us, even after a crash
+    QStringList args {QStringLiteral(KB_PRINT_SERVICE "/printservice.py"),
+        QStringLiteral("--http-port"), QStringLiteral("0"), QStringLiteral("--ftp-port"),
+        QStringLiteral("0"), QStringLiteral("--data-dir"), m_tempDir,
+        QStringLiteral("--exit-on-stdin-eof")}; // ends with us, even after a crash
     args += m_extraArgs;
     m_process->start(QStringLiteral(KB_PYTHON), args);
     if (!m_process->waitForStarted(10000))
@@ -119,9 +117,8 @@ void PrintService::removeDataDir()
         return;
     // Python removes by bytes, so names that are not UTF-8 go as well.
     QProcess::execute(QStringLiteral(KB_PYTHON),
-                      {QStringLiteral("-c"),
-                       QStringLiteral("import shutil, sys; shutil.rmtree(sys.argv[1], True)"),
-                       m_tempDir});
+        {QStringLiteral("-c"),
+            QStringLiteral("import shutil, sys; shutil.rmtree(sys.argv[1], True)"), m_tempDir});
     if (QDir(m_tempDir).exists())
         QDir(m_tempDir).removeRecursively();
     m_tempDir.clear();
@@ -166,9 +163,10 @@ QJsonObject PrintService::control(const QString &command, const QJsonObject &arg
     if (!s.waitForConnected(5000))
         return failure(QStringLiteral("control: no connection: ") + s.errorString());
     const QByteArray body = QJsonDocument(args).toJson(QJsonDocument::Compact);
-    s.write("POST /__control/" + command.toLatin1() + " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-            "Content-Type: application/json\r\nConnection: close\r\nContent-Length: "
-            + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    s.write("POST /__control/" + command.toLatin1()
+        + " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+          "Content-Type: application/json\r\nConnection: close\r\nContent-Length: "
+        + QByteArray::number(body.size()) + "\r\n\r\n" + body);
     QByteArray answer;
     QDeadlineTimer deadline(60000);
     while (s.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
@@ -179,7 +177,7 @@ QJsonObject PrintService::control(const QString &command, const QJsonObject &arg
     const int split = answer.indexOf("\r\n\r\n");
     if (split < 0)
         return failure(QStringLiteral("control: no answer to ") + command);
-    QJsonParseError err{};
+    QJsonParseError err {};
     const QJsonDocument doc = QJsonDocument::fromJson(answer.mid(split + 4), &err);
     if (!doc.isObject())
         return failure(QStringLiteral("control: not JSON: ") + err.errorString());
@@ -192,8 +190,8 @@ QJsonArray PrintService::record(const QJsonObject &args)
     const QJsonObject answer = control(QStringLiteral("record"), args);
     if (!answer.value("settled").toBool())
         qWarning("print service record: %s",
-                 answer.value("ok").toBool() ? "the service was still answering"
-                                             : qPrintable(answer.value("error").toString()));
+            answer.value("ok").toBool() ? "the service was still answering"
+                                        : qPrintable(answer.value("error").toString()));
     return answer.value("record").toArray();
 }
 
@@ -204,7 +202,7 @@ bool PrintService::setFaults(const QJsonObject &faults)
 
 bool PrintService::reset(bool files)
 {
-    return control(QStringLiteral("reset"), QJsonObject{{"files", files}, {"end_sessions", true}})
+    return control(QStringLiteral("reset"), QJsonObject {{"files", files}, {"end_sessions", true}})
         .value("ok")
         .toBool();
 }
@@ -212,7 +210,8 @@ bool PrintService::reset(bool files)
 QJsonArray PrintService::ftpCommands(const QString &cmd)
 {
     QJsonArray out;
-    for (const QJsonValue &v : record(QJsonObject{{"kinds", QJsonArray{"ftp"}}, {"bodies", false}})) {
+    for (const QJsonValue &v :
+        record(QJsonObject {{"kinds", QJsonArray {"ftp"}}, {"bodies", false}})) {
         const QJsonObject e = v.toObject();
         if (e.value("event").toString() == QLatin1String("command")
             && (cmd.isEmpty() || e.value("cmd").toString() == cmd))
@@ -224,7 +223,7 @@ QJsonArray PrintService::ftpCommands(const QString &cmd)
 QJsonArray PrintService::httpRequests(const QString &path)
 {
     QJsonArray out;
-    for (const QJsonValue &v : record(QJsonObject{{"kinds", QJsonArray{"http"}}})) {
+    for (const QJsonValue &v : record(QJsonObject {{"kinds", QJsonArray {"http"}}})) {
         if (path.isEmpty() || v.toObject().value("path").toString() == path)
             out.append(v);
     }
@@ -238,7 +237,7 @@ QJsonArray PrintService::files()
 
 QByteArray PrintService::readFile(const QByteArray &path, bool *ok)
 {
-    const QJsonObject r = control(QStringLiteral("read"), QJsonObject{{"path", text(path)}});
+    const QJsonObject r = control(QStringLiteral("read"), QJsonObject {{"path", text(path)}});
     if (ok)
         *ok = r.value("ok").toBool();
     return QByteArray::fromBase64(r.value("data_b64").toString().toLatin1());

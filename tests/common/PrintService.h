@@ -25,9 +25,9 @@ public:
     void stop();
     bool isRunning() const;
 
-    QString webUrl() const;    // "http://127.0.0.1:PORT"
+    QString webUrl() const; // "http://127.0.0.1:PORT"
     QString uploadUrl() const; // the upload scripts; equals webUrl() unless --upload-port is given
-    QString ftpUrl() const;    // "ftp://127.0.0.1:PORT"
+    QString ftpUrl() const; // "ftp://127.0.0.1:PORT"
     int webPort() const { return m_webPort; }
     int uploadPort() const { return m_uploadPort; }
     int ftpPort() const { return m_ftpPort; }
@@ -48,14 +48,18 @@ public:
     QJsonArray record(const QJsonObject &args = {});
 
     // Conveniences over control().
-    bool setFaults(const QJsonObject &faults);        // {"stor": [...], "http": [...], ...}
+    bool setFaults(const QJsonObject &faults); // {"stor": [...], "http": [...], ...}
     bool reset(bool files = true); // empty record, no faults, no FTP session left from before
-    QJsonArray ftpCommands(const QString &cmd = {});  // FTP command entries, optionally one kind
+    QJsonArray ftpCommands(const QString &cmd = {}); // FTP command entries, optionally one kind
     QJsonArray httpRequests(const QString &path = {}); // HTTP entries, optionally for one path
-    QJsonArray files();                               // every file under the FTP root
-    QByteArray readFile(const QByteArray &path, bool *ok = nullptr); // path under the FTP root, as sent
+    QJsonArray files(); // every file under the FTP root
+    QByteArray readFile(
+        const QByteArray &path, bool *ok = nullptr); // path under the FTP root, as sent
 
-    static QByteArray bytes(const QJsonValue &latin1Text) { return latin1Text.toString().toLatin1(); }
+    static QByteArray bytes(const QJsonValue &latin1Text)
+    {
+        return latin1Text.toString().toLatin1();
+    }
     static QString text(const QByteArray &bytes) { return QString::fromLatin1(bytes); }
 
 private:

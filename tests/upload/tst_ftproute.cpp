@@ -378,7 +378,9 @@ private slots:
 
     void cancelDuringAStoreAbortsIt()
     {
-        QVERIFY(service.setFaults({{"throttle", QJsonObject{{"ftp", 400000}}}}));
+        // The whole photo would take 20 s at this pace: far beyond the bound below, which a busy
+        // machine does not reach.
+        QVERIFY(service.setFaults({{"throttle", QJsonObject{{"ftp", 100000}}}}));
         Photos photos;
         const QString big = photos.AddLarge("big.jpg", 2000000);
         photos.Add("b.jpg");
@@ -390,7 +392,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QVERIFY(!upload(photos, rec));
-        QVERIFY2(clock.elapsed() < 3000, "the store ran on after the cancel");
+        QVERIFY2(clock.elapsed() < 10000, "the store ran on after the cancel");
         const auto files = StoredFiles(service);
         QVERIFY(files.isEmpty() || !files.first().second); // cut short, if anything
         QCOMPARE(Args(service, "STOR").size(), 1);

@@ -59,7 +59,8 @@ private slots:
 
     void cancelFromTheWindowDuringAStore()
     {
-        QVERIFY(service.setFaults({{"throttle", QJsonObject{{"ftp", 300000}}}}));
+        // 30 s for the whole photo at this pace: far beyond the bound below
+        QVERIFY(service.setFaults({{"throttle", QJsonObject{{"ftp", 100000}}}}));
         Photos photos;
         photos.AddLarge("big.jpg", 3000000);
         UploadObserverBridge bridge;
@@ -76,7 +77,7 @@ private slots:
         engine.start();
         QVERIFY(finished.wait(20000));
         QCOMPARE(finished.first().first().toBool(), false);
-        QVERIFY2(clock.elapsed() < 5000, "the store ran on after the cancel");
+        QVERIFY2(clock.elapsed() < 15000, "the store ran on after the cancel");
         QVERIFY(service.httpRequests("/upload_cartinfo.php").isEmpty());
     }
 
@@ -99,7 +100,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         engine.reset();
-        QVERIFY(clock.elapsed() < 2000);
+        QVERIFY(clock.elapsed() < 15000); // an unreleased question would hold it for ever
         QCoreApplication::processEvents();
         QVERIFY(!asked);
         QVERIFY(service.httpRequests("/upload_file2.php").isEmpty());

@@ -298,7 +298,7 @@ void TestHttpClient::refusedPort()
     timer.start();
     const HttpResult r
         = client.Get("http://127.0.0.1:" + QByteArray::number(closedPort()) + "/hello");
-    QVERIFY(timer.elapsed() < 5000);
+    QVERIFY(timer.elapsed() < 10000); // well short of the 15 s connect limit
     QVERIFY(!r.Error.isEmpty());
     QCOMPARE(r.Status, 0L);
     QVERIFY(!r.Ok());
@@ -321,7 +321,8 @@ void TestHttpClient::silentServerStalls()
     const qint64 elapsed = timer.elapsed();
     QVERIFY2(!r.Error.isEmpty(), "a server that never answers must fail the request");
     QVERIFY(!r.Cancelled);
-    QVERIFY2(elapsed >= 900 && elapsed < 6000, QByteArray::number(elapsed).constData());
+    // well short of the 60 s default, so the 1 s setting ended it
+    QVERIFY2(elapsed >= 900 && elapsed < 20000, QByteArray::number(elapsed).constData());
     // The handle is fine for the next request.
     QCOMPARE(client.Get(m_server->url("/hello")).Body, QByteArray("OK"));
 }
@@ -350,7 +351,7 @@ void TestHttpClient::cancelFlag()
     timer.start();
     const HttpResult r = client.Get(m_server->url("/silent"));
     canceller.join();
-    QVERIFY2(timer.elapsed() < 5000, "the stall limit, not the cancel flag, ended the request");
+    QVERIFY2(timer.elapsed() < 20000, "the stall limit, not the cancel flag, ended the request");
     QVERIFY(r.Cancelled);
     QVERIFY(!r.Error.isEmpty());
     // A request started with the flag set does not go out at all.
