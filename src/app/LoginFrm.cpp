@@ -7,6 +7,7 @@
 #include "app/ModalResult.h"
 #include "app/SettingsFile.h"
 #include "util/ControlCharacters.h"
+#include "util/Cp949.h"
 #include "util/HttpClient.h"
 #include "util/ServiceConfig.h"
 
@@ -48,10 +49,11 @@ QString TrimControls(const QString &Text)
 
 QString LoginAddress(const QString &Id, const QString &Password)
 {
+    // The service compares ids and passwords as CP949 bytes, like every text it receives.
     return ServiceConfig::WebAddress(
         QStringLiteral("/app_login.php?userid=%1&pass=%2")
-            .arg(QString::fromLatin1(QUrl::toPercentEncoding(Id)),
-                QString::fromLatin1(QUrl::toPercentEncoding(Password))));
+            .arg(QString::fromLatin1(toCp949(Id).toPercentEncoding()),
+                QString::fromLatin1(toCp949(Password).toPercentEncoding())));
 }
 
 TfrmLogin::TfrmLogin(QWidget *Owner)
@@ -152,6 +154,18 @@ void TfrmLogin::btnLoginClick()
         ui->edtID->setFocus();
         return;
     }
+    // A letter CP949 cannot hold would travel as "?" and the login fail without a reason.
+    QString unheld;
+    toCp949(id + password, &unheld);
+    if (!unheld.isEmpty()) {
+        QMessageBox box(QMessageBox::NoIcon, AppTitle(),
+            QStringLiteral("아이디나 패스워드에 보낼 수 없는 문자가 있습니다: %1").arg(unheld),
+            QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("LoginUnsendable"));
+        box.exec();
+        ui->edtPW->setFocus();
+        return;
+    }
     if (!CheckLogin(id, password)) {
         QMessageBox box(QMessageBox::NoIcon, AppTitle(),
             QStringLiteral("아이디 또는 패스워드 를 찾을 수 없습니다."), QMessageBox::Ok, this);
@@ -185,7 +199,8 @@ bool TfrmLogin::CheckLogin(const QString &Id, const QString &Password)
             http.SetAccept("text/html, */*");
             http.SetUserAgent("Mozilla/3.0 (compatible; Indy Library)");
             http.SetBodyLimit(LoginAnswerLimit);
-            answer.Body = http.GetOrThrow(address);
+            // As bytes: a QUrl would take the CP949 escapes for broken UTF-8 and replace them.
+            answer.Body = http.GetOrThrow(address.toLatin1());
         } catch (const std::exception &e) {
             answer.Error = QString::fromUtf8(e.what());
         }

@@ -50,7 +50,7 @@ private:
 
 } // namespace
 
-QByteArray toCp949(const QString &Text)
+QByteArray toCp949(const QString &Text, QString *Unheld)
 {
     // Work in UTF-32 so that an unconvertible character (a whole surrogate pair included) is
     // skipped as one unit and replaced by exactly one "?".
@@ -70,6 +70,12 @@ QByteArray toCp949(const QString &Text)
     while (conv.Convert(in, inLeft, out) > 0) {
         // EILSEQ: not in CP949; EINVAL cannot happen on whole UTF-32 units.
         out.append('?');
+        if (Unheld) {
+            const uint c = ucs4[(input.size() - qsizetype(inLeft)) / 4];
+            const QString letter = QString::fromUcs4(reinterpret_cast<const char32_t *>(&c), 1);
+            if (!Unheld->contains(letter))
+                Unheld->append(letter);
+        }
         const std::size_t skip = inLeft < 4 ? inLeft : 4;
         in += skip;
         inLeft -= skip;

@@ -266,6 +266,11 @@ HttpResult HttpClient::Get(const QString &Address)
 
 QByteArray HttpClient::GetOrThrow(const QString &Address)
 {
+    return GetOrThrow(QUrl(Address, QUrl::TolerantMode).toEncoded());
+}
+
+QByteArray HttpClient::GetOrThrow(const QByteArray &Address)
+{
     HttpResult result = Get(Address);
     if (!result.Error.isEmpty())
         throw HttpError(result.Error);

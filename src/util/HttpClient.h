@@ -15,8 +15,8 @@
 // request, so a server cannot fill the memory either. Not thread-safe: one client per thread.
 //
 // Addresses are given as bytes because the service takes CP949 texts unencoded in paths and
-// queries; Get(QString) sends a QString address percent-encoded as UTF-8 (for the login query,
-// whose parameters the client encodes).
+// queries; Get(QString) sends a QString address as a browser sends a typed one, non-ASCII
+// percent-encoded as UTF-8 (escapes that are not UTF-8 do not survive it: send bytes then).
 struct HttpResult
 {
     long Status = 0;        // HTTP status, 0 when no answer came
@@ -60,6 +60,7 @@ public:
     // Throws HttpError (the transport's text, or "HTTP/1.1 <status> <reason>" for an error
     // status) unless a 2xx answer arrived; returns the body.
     QByteArray GetOrThrow(const QString &Address);
+    QByteArray GetOrThrow(const QByteArray &Address); // the address as it goes on the wire
 
     // A cancel flag read before the request and between progress reports: when it turns true
     // the request is aborted (HttpResult::Cancelled).

@@ -153,7 +153,7 @@ private slots:
             << " kim1234\t" << QByteArray("UserID=kim\r\n");
         QTest::newRow("Hangul member")
             << QByteArray("<none>") << "홍길동"
-            << "hong1234" << QByteArray("UserID=\xED\x99\x8D\xEA\xB8\xB8\xEB\x8F\x99\r\n");
+            << "abcd1234" << QByteArray("UserID=\xED\x99\x8D\xEA\xB8\xB8\xEB\x8F\x99\r\n");
     }
 
     void acceptedLoginSavesTheId()
@@ -198,6 +198,32 @@ private slots:
         f.pw->setText("a&b=c#d+e");
         QVERIFY(!f.w.CheckLogin("kim", "a&b=c#d+e"));
         QCOMPARE(lastLoginQuery(), QByteArray("userid=kim&pass=a%26b%3Dc%23d%2Be"));
+    }
+
+    void hangulMemberTravelsInCp949()
+    {
+        Form f;
+        QVERIFY(f.w.CheckLogin(QStringLiteral("홍길동"), QStringLiteral("abcd1234")));
+        QCOMPARE(lastLoginQuery(), QByteArray("userid=%C8%AB%B1%E6%B5%BF&pass=abcd1234"));
+        QVERIFY(!f.w.CheckLogin(QStringLiteral("똠방"), QStringLiteral("x")));
+        QCOMPARE(lastLoginQuery(), QByteArray("userid=%8Cc%B9%E6&pass=x")); // 똠 is CP949 only
+    }
+
+    void letterCp949CannotHoldIsToldNotSent()
+    {
+        Form f;
+        showForm(f);
+        f.id->setText("lee");
+        f.pw->setText(QStringLiteral("café1234"));
+        const int before = loginRequests();
+        ModalWatcher watcher(ModalWatcher::Dismiss);
+        QTest::mouseClick(f.login, Qt::LeftButton);
+        QVERIFY(watcher.Seen());
+        QCOMPARE(watcher.ObjectName(), QStringLiteral("LoginUnsendable"));
+        QCOMPARE(watcher.Text(), QStringLiteral("아이디나 패스워드에 보낼 수 없는 문자가 있습니다: é"));
+        QCOMPARE(loginRequests(), before);
+        QVERIFY(f.w.isVisible());
+        QCOMPARE(f.w.focusWidget(), f.pw);
     }
 
     void refusals_data()

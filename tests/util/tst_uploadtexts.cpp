@@ -96,25 +96,33 @@ void TestUploadTexts::toCp949_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("empty") << QString() << QByteArray();
-    QTest::newRow("ascii") << "a_b 1.jpg:%" << QByteArray("a_b 1.jpg:%");
-    QTest::newRow("hangul") << "가" << QByteArray("\xB0\xA1");
+    QTest::addColumn<QString>("unheld"); // "" unless given
+    QTest::newRow("empty") << QString() << QByteArray() << QString();
+    QTest::newRow("ascii") << "a_b 1.jpg:%" << QByteArray("a_b 1.jpg:%") << QString();
+    QTest::newRow("hangul") << "가" << QByteArray("\xB0\xA1") << QString();
     // Letters outside EUC-KR that only the unified code holds.
-    QTest::newRow("ddom") << "똠" << QByteArray("\x8C\x63");
-    QTest::newRow("haeng") << "햏" << QByteArray("\xC1\x64");
-    QTest::newRow("bwelg") << "뷁" << QByteArray("\x94\xEE");
-    QTest::newRow("full-width percent") << "％" << QByteArray("\xA3\xA5");
-    QTest::newRow("emoji") << QString::fromUtf8("a\xF0\x9F\x98\x80z") << QByteArray("a?z");
+    QTest::newRow("ddom") << "똠" << QByteArray("\x8C\x63") << QString();
+    QTest::newRow("haeng") << "햏" << QByteArray("\xC1\x64") << QString();
+    QTest::newRow("bwelg") << "뷁" << QByteArray("\x94\xEE") << QString();
+    QTest::newRow("full-width percent") << "％" << QByteArray("\xA3\xA5") << QString();
+    QTest::newRow("emoji") << QString::fromUtf8("a\xF0\x9F\x98\x80z") << QByteArray("a?z")
+                           << QString::fromUtf8("\xF0\x9F\x98\x80");
     QTest::newRow("emoji then euro") << QString::fromUtf8("\xF0\x9F\x98\x80\xE2\x82\xAC")
-                                     << QByteArray("?\xA2\xE6");
-    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + "x" << QByteArray("?x");
+                                     << QByteArray("?\xA2\xE6") << QString::fromUtf8("\xF0\x9F\x98\x80");
+    QTest::newRow("each unheld letter once, in order")
+        << QStringLiteral("café é©") << QByteArray("caf? ??") << QStringLiteral("é©");
+    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + "x" << QByteArray("?x")
+                                    << QString(QChar::ReplacementCharacter);
 }
 
 void TestUploadTexts::toCp949()
 {
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
-    QCOMPARE(::toCp949(text), bytes);
+    QFETCH(QString, unheld);
+    QString told;
+    QCOMPARE(::toCp949(text, &told), bytes);
+    QCOMPARE(told, unheld);
 }
 
 void TestUploadTexts::fromCp949_data()

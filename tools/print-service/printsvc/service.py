@@ -9,7 +9,8 @@ from . import ftp
 from .state import State, latin1, sha256_file
 from .web import WebServer
 
-DEMO_ACCOUNTS = {"kim": "kim1234", "홍길동": "hong1234"}
+# 홍길동 has a Hangul id; lee's password holds a letter CP949 cannot hold, so he can never log in
+DEMO_ACCOUNTS = {"kim": "kim1234", "홍길동": "abcd1234", "lee": "café1234"}
 
 # How long the record, file list and file reads wait for an answer being given to end.
 SETTLE_SECONDS = 20

@@ -53,6 +53,13 @@ def name_candidates(b):
     return out
 
 
+def _cp949_or_none(text):
+    try:
+        return text.encode("cp949")
+    except UnicodeEncodeError:
+        return None
+
+
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "KestrunPrintService/1.0"
@@ -323,9 +330,9 @@ class Handler(BaseHTTPRequestHandler):
         ok = False
         if uid is not None and pw is not None:
             for name, password in self.server.service.state.accounts.items():
-                # the client's parameter encoding may have sent UTF-8 or CP949
-                if uid in (name.encode("utf-8"), name.encode("cp949", "replace")) \
-                        and pw in (password.encode("utf-8"), password.encode("cp949", "replace")):
+                # as the real service: the CP949 bytes of id and password, nothing else (a
+                # password CP949 cannot hold can never match)
+                if uid == _cp949_or_none(name) and pw == _cp949_or_none(password):
                     ok = True
         # exactly "OK", no line end, for a member; anything else is a refusal
         self._send(200, "text/html; charset=euc-kr", b"OK" if ok else b"FAIL")

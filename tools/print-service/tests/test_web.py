@@ -53,8 +53,12 @@ class PagesTest(ServiceCase):
                  (b"userid=kim&pass=kim12345", b"FAIL"),
                  (b"userid=KIM&pass=kim1234", b"FAIL"),
                  (b"userid=kim", b"FAIL"),
-                 (("userid=%s&pass=hong1234" % hong_cp949).encode(), b"OK"),
-                 (("userid=%s&pass=hong1234" % hong_utf8).encode(), b"OK")]
+                 (("userid=%s&pass=abcd1234" % hong_cp949).encode(), b"OK"),
+                 # ids are compared as CP949 bytes, as by the real service
+                 (("userid=%s&pass=abcd1234" % hong_utf8).encode(), b"FAIL"),
+                 # a password CP949 cannot hold matches nothing that can be sent
+                 (b"userid=lee&pass=" + urllib.parse.quote("café1234").encode(), b"FAIL"),
+                 (b"userid=lee&pass=caf%3F1234", b"FAIL")]
         for query, answer in cases:
             with self.subTest(query=query):
                 status, _, body = self.http("GET", b"/app_login.php?" + query)
