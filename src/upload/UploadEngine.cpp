@@ -422,7 +422,10 @@ bool UploadEngine::SendThumbnail(const QByteArray &Jpeg, const QString &RemotePa
     if (!Jpeg.isEmpty()) {
         QString path = RemotePath;
         path.replace(u' ', u'_');
-        m_ftp->StoreData(Jpeg, path); // a missing thumbnail does not hold up the order
+        // A missing thumbnail does not hold up the order; one the host holds short is sent
+        // once more, as a photo would be.
+        if (!m_ftp->StoreData(Jpeg, path) && m_ftp->LastStoreUnconfirmed() && Reconnect())
+            m_ftp->StoreData(Jpeg, path);
     }
     return true;
 }

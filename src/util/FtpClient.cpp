@@ -153,7 +153,8 @@ struct FtpClient::Impl
         curl_easy_setopt(Curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(Curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(StallTimeout));
         curl_easy_setopt(Curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>(StallTimeout));
-        curl_easy_setopt(Curl, CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR_NONE));
+        curl_easy_setopt(
+            Curl, CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR_NONE));
         curl_easy_setopt(Curl, CURLOPT_TRANSFERTEXT, 0L);
         curl_easy_setopt(Curl, CURLOPT_FTP_FILEMETHOD, FileMethod);
         curl_easy_setopt(Curl, CURLOPT_HEADERFUNCTION, &Impl::onReply);
@@ -304,7 +305,8 @@ struct FtpClient::Impl
         }
         const qint64 left = impl->SourceData->size() - impl->SourcePos;
         const qint64 n = qMin(left, wanted);
-        std::memcpy(buffer, impl->SourceData->constData() + impl->SourcePos, static_cast<size_t>(n));
+        std::memcpy(
+            buffer, impl->SourceData->constData() + impl->SourcePos, static_cast<size_t>(n));
         impl->SourcePos += n;
         return static_cast<std::size_t>(n);
     }
@@ -515,7 +517,7 @@ bool FtpClient::StoreFile(const QString &LocalPath, const QString &RemotePath)
     d->prepare(d->url(RemotePath), CURLFTPMETHOD_NOCWD);
     d->SourceFile = &file;
     curl_easy_setopt(d->Curl, CURLOPT_UPLOAD_BUFFERSIZE, UploadBufferSize);
-    const bool stored = performStore(file.size());
+    const bool stored = performStore(file.size(), RemotePath);
     d->SourceFile = nullptr;
     return stored;
 }
@@ -529,7 +531,7 @@ bool FtpClient::StoreData(const QByteArray &Data, const QString &RemotePath)
         return false;
     d->prepare(d->url(RemotePath), CURLFTPMETHOD_NOCWD);
     d->SourceData = &Data;
-    const bool stored = performStore(Data.size());
+    const bool stored = performStore(Data.size(), RemotePath);
     d->SourceData = nullptr;
     return stored;
 }
@@ -550,8 +552,17 @@ bool FtpClient::refuseControlCharacters(const QByteArray &Command)
 }
 
 // The store itself, from whichever source prepare()'s caller set.
-bool FtpClient::performStore(qint64 Size)
+bool FtpClient::performStore(qint64 Size, const QString &RemotePath)
 {
+    // The size is asked on the same control connection right after the 226; "*" keeps a host
+    // that refuses SIZE from failing the store itself.
+    curl_slist *check = nullptr;
+    m_lastUnconfirmed = false;
+    if (m_verifyStores && !m_hostLacksSize) {
+        const QByteArray command = "*SIZE " + toCp949(RemotePath);
+        check = curl_slist_append(nullptr, command.constData());
+        curl_easy_setopt(d->Curl, CURLOPT_POSTQUOTE, check);
+    }
     curl_easy_setopt(d->Curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(d->Curl, CURLOPT_READFUNCTION, &Impl::read);
     curl_easy_setopt(d->Curl, CURLOPT_READDATA, d.get());
@@ -562,10 +573,46 @@ bool FtpClient::performStore(qint64 Size)
     // Only this call's data connection is kept open to the end; a later close (Disconnect)
     // closes whatever it is given.
     d->Storing = false;
-    if (code == CURLE_OK)
+    if (check) {
+        curl_easy_setopt(d->Curl, CURLOPT_POSTQUOTE, nullptr);
+        curl_slist_free_all(check);
+    }
+    m_lastUnconfirmed = code == CURLE_OK && check && !confirmStored(Size, RemotePath);
+    const bool stored = code == CURLE_OK && !m_lastUnconfirmed;
+    if (stored)
         d->reportDelivered(Size);
     d->end();
-    return code == CURLE_OK;
+    return stored;
+}
+
+bool FtpClient::confirmStored(qint64 Size, const QString &RemotePath)
+{
+    const QByteArray &reply = d->LastReply;
+    if (reply.startsWith("213 ")) {
+        bool ok = false;
+        const qint64 held = reply.mid(4).trimmed().toLongLong(&ok);
+        if (ok && held == Size)
+            return true;
+        m_lastError = QStringLiteral("The upload host holds %1 of the %2 bytes sent to %3.")
+                          .arg(ok ? QString::number(held) : QString::fromLatin1(reply.mid(4)))
+                          .arg(Size)
+                          .arg(RemotePath);
+        return false;
+    }
+    if (reply.startsWith("500") || reply.startsWith("502")) {
+        m_hostLacksSize = true;
+        qInfo("upload host does not know SIZE (%s): stores are trusted by their reply",
+            reply.constData());
+        return true;
+    }
+    m_lastError = QStringLiteral("The upload host does not confirm %1: %2")
+                      .arg(RemotePath, fromCp949(reply));
+    return false;
+}
+
+void FtpClient::SetVerifyStores(bool On)
+{
+    m_verifyStores = On;
 }
 
 QByteArray FtpClient::UrlPath(const QString &Path)

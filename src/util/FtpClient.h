@@ -15,7 +15,9 @@
 class FtpError : public std::runtime_error
 {
 public:
-    explicit FtpError(const QString &text) : std::runtime_error(text.toStdString()) {}
+    explicit FtpError(const QString &text)
+        : std::runtime_error(text.toStdString())
+    { }
     QString Text() const { return QString::fromStdString(what()); }
 };
 
@@ -53,6 +55,14 @@ public:
         std::function<void()> End;
     };
     void SetProgress(Progress Hooks);
+    // Every store is confirmed by the host: the file's size there (SIZE, binary mode) must be
+    // what was sent, else the store fails. A host that does not know SIZE (500, 502) is trusted
+    // by its reply, as before. On by default.
+    void SetVerifyStores(bool On);
+    // The last store's transfer went through but the host did not confirm its size.
+    bool LastStoreUnconfirmed() const { return m_lastUnconfirmed; }
+    // The host answered SIZE with 500 or 502: stores are no longer checked.
+    bool HostLacksSize() const { return m_hostLacksSize; }
 
     // Connects and logs in on a fresh control connection; false (with LastError()) on failure.
     bool Connect();
@@ -81,11 +91,15 @@ public:
     struct Impl;
 
 private:
-    bool performStore(qint64 Size);
+    bool performStore(qint64 Size, const QString &RemotePath);
+    bool confirmStored(qint64 Size, const QString &RemotePath);
     bool refuseControlCharacters(const QString &Path);
     bool refuseControlCharacters(const QByteArray &Command);
 
     std::unique_ptr<Impl> d;
     QString m_lastError;
     bool m_lastCancelled = false;
+    bool m_verifyStores = true;
+    bool m_hostLacksSize = false;
+    bool m_lastUnconfirmed = false;
 };

@@ -186,6 +186,85 @@ private slots:
         QCOMPARE(cartInfoPosts(), 1);
     }
 
+    // A 226 is not proof: the host is asked the file's size after every store.
+    void everyStoreIsConfirmedByItsSize()
+    {
+        Photos photos;
+        photos.Add("a.jpg");
+        photos.Add("b b.jpg");
+        Recorder rec;
+        QVERIFY(upload(photos, rec));
+        const QList<QByteArray> stored = Args(service, "STOR");
+        QCOMPARE(stored.size(), 4); // two photos, two thumbnails
+        QCOMPARE(Args(service, "SIZE"), stored);
+    }
+
+    void storeHeldShortIsStoredAgain_data()
+    {
+        QTest::addColumn<QString>("match");
+        QTest::newRow("photo") << "/images/orders/";
+        QTest::newRow("thumbnail") << "/images/thumbs/";
+    }
+    void storeHeldShortIsStoredAgain()
+    {
+        QFETCH(QString, match);
+        QVERIFY(service.setFaults({{"stor", QJsonArray {QJsonObject {
+                                               {"action", "short"}, {"match", match}, {"bytes", 100}}}}}));
+        Photos photos;
+        const QString photo = photos.Add("a.jpg", 320, 240);
+        Recorder rec;
+        QVERIFY(upload(photos, rec));
+        const QString name = UploadName(Stamp, 0, photo);
+        const QByteArray remote = match.contains("orders") ? OrdersPath("kim", name) : ThumbsPath("kim", name);
+        QCOMPARE(Args(service, "STOR").count(remote), 2);
+        QCOMPARE(service.readFile(OrdersPath("kim", name)), ReadLocal(photo));
+        QImage thumb;
+        QVERIFY(thumb.loadFromData(service.readFile(ThumbsPath("kim", name)), "JPEG"));
+        QCOMPARE(thumb.size(), QSize(120, 105));
+        QCOMPARE(reconnects, 1);
+        QCOMPARE(cartInfoPosts(), 1);
+    }
+
+    void photoHeldShortTwiceIsAnFtpError()
+    {
+        QVERIFY(service.setFaults({{"stor", QJsonArray {QJsonObject {{"action", "short"},
+                                               {"match", "/images/orders/"}, {"always", true}}}}}));
+        Photos photos;
+        photos.Add("a.jpg", 320, 240);
+        photos.Add("b.jpg");
+        Recorder rec;
+        QVERIFY(!upload(photos, rec));
+        const QStringList errors = rec.Of("Error") + rec.Of("Box");
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains("holds") && errors[0].contains("bytes sent"), qPrintable(errors[0]));
+        QCOMPARE(Args(service, "STOR").size(), 2); // the photo twice, nothing after it
+        QCOMPARE(cartInfoPosts(), 0);
+        QVERIFY(rec.Browser.isEmpty());
+    }
+
+    void hostWithoutSizeIsTrusted_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::newRow("500") << 500;
+        QTest::newRow("502") << 502;
+    }
+    void hostWithoutSizeIsTrusted()
+    {
+        QFETCH(int, code);
+        QVERIFY(service.setFaults({{"size_refuse", code}}));
+        Photos photos;
+        photos.Add("a.jpg");
+        photos.Add("b.jpg");
+        Recorder rec;
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression("upload host does not know SIZE"));
+        QVERIFY(upload(photos, rec));
+        QCOMPARE(Args(service, "SIZE").size(), 1); // asked once, then no more
+        QCOMPARE(Args(service, "STOR").size(), 4);
+        QCOMPARE(reconnects, 0);
+        QVERIFY(rec.Of("Box").isEmpty() && rec.Of("Error").isEmpty()); // not the customer's business
+        QCOMPARE(cartInfoPosts(), 1);
+    }
+
     void storeInterruptedIsStoredAgain_data()
     {
         QTest::addColumn<QJsonObject>("rule");

@@ -245,6 +245,13 @@ class Session(FTPHandler):
             return
         return super().ftp_PASS(line)
 
+    def ftp_SIZE(self, path):
+        code = self.state.size_refuse
+        if code:
+            self.respond("%d Command not understood." % code)
+            return None
+        return super().ftp_SIZE(path)
+
     # --- store
 
     def ftp_STOR(self, file, mode="w"):
@@ -264,9 +271,17 @@ class Session(FTPHandler):
 
     def on_file_received(self, file):
         self._stor_rule = None
-        self.state.add_file("ftp", file, True, session=self.session)
         rule = self.state.stor_fault(getattr(self, "_stor_arg", ""), "done")
-        if rule is not None:
+        if rule is not None and rule.action == "short":
+            # a host that loses the tail of a file and still answers 226 (a full disk, a
+            # proxy that cuts); the 226 has gone out, and SIZE comes after this on this loop
+            size = os.path.getsize(file)
+            keep = max(0, size - int(rule.get("bytes", max(1, size // 2))))
+            os.truncate(file, keep)
+            self.state.add("ftp", session=self.session, event="fault",
+                           fault="stored %d of %d bytes" % (keep, size))
+        self.state.add_file("ftp", file, True, session=self.session)
+        if rule is not None and rule.action == "drop_after":
             self.state.add("ftp", session=self.session, event="fault",
                            fault="drop after completed STOR")
             self._closed_by_server = True

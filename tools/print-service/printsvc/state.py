@@ -65,7 +65,8 @@ class Rule:
         return self.settings.get(key, default)
 
 
-STOR_ACTIONS = ("refuse", "drop", "stall", "drop_after")
+STOR_ACTIONS = ("refuse", "drop", "stall", "drop_after", "short")
+STOR_DONE_ACTIONS = ("drop_after", "short")     # acting once a store has completed
 HTTP_ACTIONS = ("status", "error_page", "body", "hang", "drop", "delay", "flood")
 LIST_STYLES = ("unix", "windows")
 
@@ -295,6 +296,7 @@ class State:
         self.list_style = "unix"       # how FTP LIST shows entries: "unix" or "windows"
         self.set_cookie = []           # Set-Cookie header values of the server-time page
         self.chaos = None              # seeded random faults (Chaos), after the rules
+        self.size_refuse = 0           # the reply code for SIZE (500, 502), 0: answered
 
     def set_faults(self, settings):
         with self.lock:
@@ -326,6 +328,11 @@ class State:
                 self.set_cookie = v
             if "chaos" in settings:
                 self.chaos = Chaos(settings["chaos"]) if settings["chaos"] else None
+            if "size_refuse" in settings:
+                v = settings["size_refuse"]
+                self.size_refuse = 500 if v is True else int(v or 0)
+                if self.size_refuse and not 500 <= self.size_refuse <= 599:
+                    raise ValueError("size_refuse takes a 5xx code (or true, or 0)")
             return self.faults()
 
     def faults(self):
@@ -334,7 +341,8 @@ class State:
                     "http": [r.report() for r in self.http_rules],
                     "login_refuse": self.login_refuse, "throttle": dict(self.throttle),
                     "list_style": self.list_style, "set_cookie": list(self.set_cookie),
-                    "chaos": self.chaos.report() if self.chaos else None}
+                    "chaos": self.chaos.report() if self.chaos else None,
+                    "size_refuse": self.size_refuse}
 
     def stor_fault(self, arg, stage):
         """The rule that fires for a STOR of arg (latin-1 text). stage "start" asks the rules
@@ -343,7 +351,7 @@ class State:
         with self.lock:
             chosen = None
             for r in self.stor_rules:
-                if (r.action == "drop_after") != (stage == "done"):
+                if (r.action in STOR_DONE_ACTIONS) != (stage == "done"):
                     continue
                 if r.match and r.match not in arg:
                     continue

@@ -80,6 +80,27 @@ class FtpFaultsTest(ServiceCase):
         self.assertEqual(abor[0]["replies"][-2:], ["426 Transfer aborted via ABOR.", "226 ABOR command successful."])
         self.assertFalse(self.wait_for(lambda: self.record("file"))[0]["complete"])
 
+    def test_short_store_still_answers_226(self):
+        self.control("faults", {"stor": [{"action": "short", "nth": 2, "bytes": 3}]})
+        f = self.ftp()
+        f.voidcmd("TYPE I")
+        for name in ("a.jpg", "b.jpg", "c.jpg"):
+            self.assertTrue(f.storbinary("STOR " + ORDERS + name, io.BytesIO(b"0123456789"))
+                            .startswith("226"))
+        self.assertEqual([f.size(ORDERS + n) for n in ("a.jpg", "b.jpg", "c.jpg")], [10, 7, 10])
+        self.assertEqual(self.disk(b"/images/orders/b.jpg"), b"0123456")
+
+    def test_size_refused(self):
+        self.control("faults", {"size_refuse": 502})
+        f = self.ftp()
+        f.voidcmd("TYPE I")
+        self.store(f, "a.jpg")
+        with self.assertRaises(ftplib.error_perm) as e:
+            f.size(ORDERS + "a.jpg")
+        self.assertTrue(str(e.exception).startswith("502"))
+        self.control("faults", {"size_refuse": 0})
+        self.assertEqual(f.size(ORDERS + "a.jpg"), 5)
+
     def test_drop_after_completed_store(self):
         self.control("faults", {"stor": [{"action": "drop_after", "nth": 1}]})
         f = self.ftp()
