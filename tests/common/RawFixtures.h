@@ -172,4 +172,49 @@ inline QByteArray MakeDng(int RawWidth, int RawHeight, const QImage &Preview,
     return QByteArray("II*\0", 4) + le32(ifd0) + a + b + extra + values;
 }
 
+namespace dng {
+
+// Sets the value of Tag, stored in its entry, in the first IFD of a file MakeDng wrote.
+inline void SetFirstIfdValue(QByteArray &File, std::uint16_t Tag, std::uint32_t Value)
+{
+    const int count = qFromLittleEndian<std::uint16_t>(File.constData() + 8);
+    for (int i = 0; i < count; ++i) {
+        char *entry = File.data() + 10 + i * 12;
+        if (qFromLittleEndian<std::uint16_t>(entry) == Tag) {
+            qToLittleEndian(Value, entry + 8);
+            return;
+        }
+    }
+    Q_ASSERT_X(false, "SetFirstIfdValue", "no such tag");
+}
+
+} // namespace dng
+
+// A DNG of RawWidth x RawHeight whose 24 x 24 grey preview claims no compression at all (0)
+// and PreviewLength bytes, more than its 576: LibRaw 0.20 reads such a preview into a buffer
+// sized from its width and height (576 bytes and the 1152 its allocator adds, 1728 in all),
+// with as many bytes as the file holds from the preview on. The preview is stored last, so
+// PreviewLength bytes land there; past its pixels come zeros, which glibc's allocator takes
+// for a broken neighbouring block (an abort, not a quiet corruption). LibRaw reads it whatever
+// the file's extension.
+inline QByteArray MakeDngWithOverlongPreview(int RawWidth = 64, int RawHeight = 48,
+    std::uint32_t PreviewLength = 1980)
+{
+    constexpr int Side = 24;
+    Q_ASSERT(PreviewLength > 3 * Side * Side);
+    QImage unused(Side, Side, QImage::Format_RGB888); // the preview MakeDng writes, left unused
+    unused.fill(Qt::gray);
+    QByteArray file = MakeDng(RawWidth, RawHeight, unused);
+    if (file.size() % 2)
+        file += '\0';
+    const std::uint32_t previewAt = std::uint32_t(file.size());
+    file += QByteArray(Side * Side, '\x80') + QByteArray(int(PreviewLength) - Side * Side, '\0');
+    dng::SetFirstIfdValue(file, 259, 0);
+    dng::SetFirstIfdValue(file, 262, 1);
+    dng::SetFirstIfdValue(file, 273, previewAt);
+    dng::SetFirstIfdValue(file, 277, 1);
+    dng::SetFirstIfdValue(file, 279, PreviewLength);
+    return file;
+}
+
 } // namespace fixtures

@@ -189,6 +189,27 @@ private slots:
         QCOMPARE(after.Source, PictureSource::RawPreview);
     }
 
+    // A camera raw file whose preview makes LibRaw write past its buffer (which ended the
+    // program when it decoded raw files itself): the photo keeps the size from its header and
+    // gets no picture, whichever way the decoder ends, and the next photo is decoded as ever.
+    void previewWritingPastItsBuffer()
+    {
+        const QString path = Write("overrun.nef", MakeDngWithOverlongPreview(64, 48));
+        for (int i = 0; i < 3; ++i) { // neither a kept size nor a spent helper changes that
+            const FittedPicture picture = DecodeFittedPicture(path, {120, 105});
+            QCOMPARE(picture.StoredSize, QSize(64, 48));
+            QVERIFY(picture.Image.isNull());
+            QCOMPARE(picture.Source, PictureSource::None);
+            QVERIFY(DecodePicture(path, {64, 48}, {90, 60}).isNull());
+        }
+        QCOMPARE(MeasureImage(path), QSize(64, 48));
+
+        const FittedPicture after = DecodeFittedPicture(Dng("after.nef"), {120, 105});
+        QCOMPARE(after.StoredSize, QSize(600, 400));
+        QCOMPARE(after.Source, PictureSource::RawPreview);
+        QVERIFY(Near(Centre(after.Image), Qt::red));
+    }
+
     // A decoder that needs more memory than its address-space limit allows makes no
     // picture; the photo keeps the size read before. (Qt's PNG reader scales row by row, so
     // these are formats it decodes whole.)
