@@ -125,6 +125,8 @@ int main(int argc, char **argv)
     if (ftp) {
         engine.Settings.FtpUrl = args[2];
         engine.Settings.UploadUrl = args[1];
+        // KB_VERIFY_STORES=0: stores taken at their reply, to show what the SIZE check costs
+        engine.Settings.VerifyStores = qEnvironmentVariable("KB_VERIFY_STORES") != "0";
     } else {
         engine.Settings.UploadUrl = args[2];
         engine.Settings.FtpUrl = QStringLiteral("ftp://127.0.0.1:1"); // refused: the web route

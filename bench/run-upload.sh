@@ -167,6 +167,17 @@ if [ ${#camera[@]} -gt 0 ]; then
   ftp_case "FTP ${#camera[@]} camera photos, thumbnails now" ftp "${camera[@]}"
   ftp_case "FTP ${#camera[@]} camera photos, drawn ahead" ftp-prepared "${camera[@]}"
 fi
+# What confirming every store by its size on the host costs: the same upload with the check
+# and without, best of the rounds each, per store (a photo and its thumbnail are two).
+verify_cost() {
+  local on="" off="" round
+  for round in $(seq "$rounds"); do
+    wipe; ours ftp "$@"; on=$(min "$on" "$(ns_of route_seconds)")
+    wipe; KB_VERIFY_STORES=0 ours ftp "$@"; off=$(min "$off" "$(ns_of route_seconds)")
+  done
+  python3 -c "print('SIZE check after every store: %.3f ms per store (%d stores; %.3f s with, %.3f s without)' % (($on - $off) / 1e6 / (2 * $#), 2 * $#, $on / 1e9, $off / 1e9))"
+}
+verify_cost "${photos[@]}"
 wipe
 http_case "HTTP ${#photos[@]} x 10 MB (no pauses)" "${photos[@]}"
 http_case "HTTP 1 x $big_mb MB" "$big"

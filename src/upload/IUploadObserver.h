@@ -18,6 +18,8 @@ public:
     virtual void FileGauge(std::int64_t Max, std::int64_t Progress) = 0;
     virtual void TotalGauge(int Max, int Progress) = 0;
     virtual void SetCancelEnabled(bool Enabled) = 0; // btnCancel
+    // "남은 시간 약 3분 20초": how long the rest of the upload takes at its pace so far.
+    virtual void SetTimeLeft(const QString &Text) { Q_UNUSED(Text); }
 
     // These wait for the user.
     // "FTP Error : ..." / "HTTP Error : ..." in a box with an OK button.

@@ -291,6 +291,7 @@ bool UploadEngine::connectFtp()
         Settings.FtpUrl, ServiceConfig::FtpUser, ServiceConfig::FtpPassword);
     m_ftp->SetConnectTimeout(Settings.ConnectTimeout);
     m_ftp->SetStallTimeout(Settings.FtpStallTimeout);
+    m_ftp->SetVerifyStores(Settings.VerifyStores);
     m_ftp->SetCancelFlag(&CancelRequest);
     FtpClient::Progress hooks;
     hooks.Begin = [this](std::int64_t expected) { workBegin(expected); };
@@ -305,6 +306,7 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
     const int count = static_cast<int>(Orders.size());
     m_totalMax = count;
     m_totalDone = 0;
+    beginTimeLeft(TimeLeft::ThumbnailBytes);
     m_observer.TotalGauge(count, 0);
     bool result = true;
     // Thumbnails are asked for a few photos ahead, so that drawing them keeps pace with the
@@ -377,6 +379,7 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
             result = false;
             break;
         }
+        m_bytesBefore += QFileInfo(order.FileName).size();
 
         // Asked again now that the photo is stored: the early answer was checked against the
         // file photos ago, and a kept thumbnail must show the bytes as they were sent. An
@@ -387,6 +390,7 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
                 return false;
         }
         SendThumbnail(thumbJpeg.get(), RemoteThumbnailPath(thumbsFolder, uploadName));
+        m_bytesBefore += thumbJpeg.get().size();
         noteSilentReconnect();
 
         CartInfo += uploadName + u':' + order.CartInfoLine();
@@ -435,6 +439,7 @@ bool UploadEngine::SendByHttp(const QString &Stamp, QString &CartInfo)
     const int count = static_cast<int>(Orders.size());
     m_totalMax = count;
     m_totalDone = 0;
+    beginTimeLeft(0); // the web route sends no thumbnails
     m_observer.TotalGauge(count, 0);
     bool result = true;
     const QString ordersFolder = OrdersFolder(Stamp, UserID);
@@ -470,6 +475,7 @@ bool UploadEngine::SendByHttp(const QString &Stamp, QString &CartInfo)
             result = false;
             break;
         }
+        m_bytesBefore += QFileInfo(order.FileName).size();
         CartInfo += uploadName + u':' + order.CartInfoLine();
         m_totalDone = i + 1;
         m_observer.TotalGauge(count, m_totalDone);
@@ -515,10 +521,21 @@ void UploadEngine::workBegin(std::int64_t Expected)
     m_observer.FileGauge(Expected, 0);
 }
 
+void UploadEngine::beginTimeLeft(std::int64_t PerPhoto)
+{
+    std::int64_t total = 0;
+    for (const TOrder *order : Orders)
+        total += QFileInfo(order->FileName).size() + PerPhoto;
+    m_timeLeft.Begin(total);
+    m_bytesBefore = 0;
+}
+
 void UploadEngine::work(std::int64_t Done)
 {
     const std::int64_t now = m_clock.elapsed();
     m_progress.Work(Done, now);
+    if (const auto text = m_timeLeft.Update(m_bytesBefore + Done, now))
+        m_observer.SetTimeLeft(*text);
     // The rule runs on every report; the display follows at a pace a window can take.
     const bool finalReport = Done >= m_gaugeMax && Done != m_lastReportedDone;
     if (now - m_lastReportMs < ReportIntervalMs && !finalReport)

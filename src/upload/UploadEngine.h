@@ -1,6 +1,7 @@
 #pragma once
 
 #include "upload/IUploadObserver.h"
+#include "upload/TimeLeft.h"
 #include "upload/TransferProgress.h"
 #include "upload/UploadSettings.h"
 
@@ -82,10 +83,13 @@ private:
     // The progress events of both clients.
     void workBegin(std::int64_t Expected);
     void work(std::int64_t Done);
+    void beginTimeLeft(std::int64_t PerPhoto);
     void workEnd();
 
     IUploadObserver &m_observer;
     TransferProgress m_progress;
+    TimeLeft m_timeLeft;
+    std::int64_t m_bytesBefore = 0; // of the stores done, for the time left
     QElapsedTimer m_clock;
     std::int64_t m_gaugeMax = 0;
     std::int64_t m_lastReportMs = -1;

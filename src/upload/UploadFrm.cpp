@@ -57,6 +57,10 @@ TfrmUpload::TfrmUpload(QWidget *Owner)
     // The engine's reports, on this window's thread.
     connect(&m_bridge, &UploadObserverBridge::messageChanged, ui->lblMessage, &QLabel::setText);
     connect(&m_bridge, &UploadObserverBridge::speedChanged, ui->lblSpeed, &QLabel::setText);
+    // The time left rides in the total gauge's text, beside its percentage.
+    connect(&m_bridge, &UploadObserverBridge::timeLeftChanged, this, [this](const QString &Text) {
+        ui->TotalGauge->setFormat(QStringLiteral("%p%   ") + Text);
+    });
     connect(&m_bridge, &UploadObserverBridge::exceptionTextChanged, ui->ExceptionLabel,
         &QLabel::setText);
     connect(&m_bridge, &UploadObserverBridge::fileGaugeChanged, this,
@@ -146,6 +150,7 @@ void TfrmUpload::hideEvent(QHideEvent *Event)
 void TfrmUpload::FormActivate()
 {
     m_engine.Reset();
+    ui->TotalGauge->setFormat(QStringLiteral("%p%"));
     m_cancelled = false;
     m_errorShown = false;
     m_completed = false;

@@ -25,6 +25,7 @@ public:
 
     void SetMessage(const QString &Text) override { emit messageChanged(Text); }
     void SetSpeed(const QString &Text) override { emit speedChanged(Text); }
+    void SetTimeLeft(const QString &Text) override { emit timeLeftChanged(Text); }
     void SetExceptionText(const QString &Text) override { emit exceptionTextChanged(Text); }
     void FileGauge(std::int64_t Max, std::int64_t Progress) override
     {
@@ -42,6 +43,7 @@ public:
 signals:
     void messageChanged(const QString &Text);
     void speedChanged(const QString &Text);
+    void timeLeftChanged(const QString &Text);
     void exceptionTextChanged(const QString &Text);
     void fileGaugeChanged(qint64 Max, qint64 Progress);
     void totalGaugeChanged(int Max, int Progress);

@@ -17,6 +17,7 @@ struct UploadSettings
     int StampAttempts = 5;     // server-time requests before giving up
     int StampPauseMs = 300;    // between two of them
     int PhotoPauseMs = 100;    // after every photo accepted by the web route
+    bool VerifyStores = true;  // every FTP store confirmed by the host's SIZE (benchmarks: off)
 
     static UploadSettings FromConfig()
     {

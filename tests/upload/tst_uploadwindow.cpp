@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace uploadtest;
@@ -101,6 +102,39 @@ private slots:
             service.webUrl() + "/mymenu/Basket_Process_P.html?cartinfo=kim[" + Stamp
                 + "]CartInfo.txt&dir=" + Day + "&id=kim&httpapp=2");
         QCOMPARE(service.httpRequests("/upload_cartinfo.php").size(), 1);
+    }
+
+    void timeLeftFollowsAThrottledUpload()
+    {
+        QVERIFY(service.setFaults({{"throttle", QJsonObject {{"ftp", 400000}}}}));
+        Photos photos;
+        photos.AddLarge("a.jpg", 1200000);
+        photos.AddLarge("b.jpg", 1200000);
+        TfrmUpload w;
+        prepare(w, photos);
+        QElapsedTimer clock;
+        QStringList texts; // every text the total gauge showed, in order
+        qint64 firstMs = -1;
+        QTimer poll; // looks at the total gauge's text while the upload runs
+        connect(&poll, &QTimer::timeout, this, [&] {
+            const QString text = w.TotalGauge()->text();
+            if (text.contains(QStringLiteral("남은 시간")) && (texts.isEmpty() || texts.last() != text)) {
+                if (firstMs < 0) {
+                    firstMs = clock.elapsed();
+                    if (const QString shots = qEnvironmentVariable("KB_SCREENSHOTS"); !shots.isEmpty())
+                        w.grab().save(shots + "/upload-time-left.png");
+                }
+                texts.append(text);
+            }
+        });
+        poll.start(50);
+        clock.start();
+        w.open();
+        QVERIFY(waitClosed(w, 60000));
+        QVERIFY(w.Completed());
+        QVERIFY2(!texts.isEmpty(), "no time left was shown");
+        QVERIFY2(firstMs >= 2000, qPrintable(QString::number(firstMs))); // two seconds of data first
+        QVERIFY(texts.first().contains(QRegularExpression("남은 시간 약 \\d+초$")));
     }
 
     void basketAddressShownWhenNoBrowserStarts()
