@@ -211,8 +211,8 @@ int Hostile(bool unshared, const QStringList &files)
 {
     if (unshared) // every decode of the run could hold its cap at once
         SetDecodeBudget(DefaultDecodeBudget * 8, DefaultDecodeBudget);
-    hostile::PeakMemory::Reset();
-    const qint64 base = hostile::PeakMemory::Rss();
+    PeakMemory::Reset();
+    const qint64 base = PeakMemory::Rss();
     QThreadPool grid;
     grid.setMaxThreadCount(5);
     std::vector<std::shared_ptr<Bitmap32>> cards;
@@ -248,7 +248,7 @@ int Hostile(bool unshared, const QStringList &files)
                 "peak_over_base_mb %.1f\nbase_mb %.1f\nbudget_peak_mb %.1f\nwaited %llu\n"
                 "refused %llu\n",
         static_cast<long long>(files.size()), pictures.load(), total, stall / 1e6,
-        (hostile::PeakMemory::Peak() - base) / 1e6, base / 1e6, counts.PeakInUse / 1e6,
+        (PeakMemory::Peak() - base) / 1e6, base / 1e6, counts.PeakInUse / 1e6,
         static_cast<unsigned long long>(counts.Waited),
         static_cast<unsigned long long>(counts.Refused));
     return 0;

@@ -5,6 +5,7 @@
 
 #include "common/JpegFixtures.h"
 #include "common/PrintService.h"
+#include "common/ShellScript.h"
 
 #include <QImage>
 #include <QJsonArray>
@@ -56,14 +57,8 @@ private slots:
         }
 
         const QString browserLog = tmp.filePath("browser.txt");
-        const QString browser = tmp.filePath("browser.sh");
-        {
-            QFile f(browser);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"" + browserLog.toUtf8() + "\"\n");
-            f.close();
-            f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
-        }
+        const QString browser = WriteBrowserLogger(tmp.filePath("browser.sh"), browserLog);
+        QVERIFY(!browser.isEmpty());
         const QString script = tmp.filePath("script.txt");
         {
             QFile f(script);

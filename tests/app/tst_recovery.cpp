@@ -4,6 +4,7 @@
 
 #include "common/JpegFixtures.h"
 #include "common/PrintService.h"
+#include "common/ShellScript.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -48,14 +49,8 @@ class TestRecovery : public QObject
 
     void startProgram(QProcess &Program, PrintService &Service, const QString &Script)
     {
-        const QString browser = m_tmp.filePath("browser.sh");
-        {
-            QFile f(browser);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("#!/bin/sh\nexit 0\n");
-            f.close();
-            f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
-        }
+        const QString browser = WriteShellScript(m_tmp.filePath("browser.sh"), "exit 0");
+        QVERIFY(!browser.isEmpty());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("KESTRUN_WEB_URL", Service.webUrl());

@@ -1,6 +1,7 @@
 // The way to the web basket when no browser can be started: the launcher tells a failed start
 // from a browser that took the address, and the address window lets the customer copy it.
 
+#include "common/ShellScript.h"
 #include "upload/BasketAddressFrm.h"
 #include "upload/UploadFrm.h"
 #include "util/BrowserLaunch.h"
@@ -22,14 +23,7 @@ class TestBasketAddress : public QObject
 
     QString script(const QString &Name, const QByteArray &Body)
     {
-        const QString path = m_tmp.filePath(Name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            return {};
-        f.write("#!/bin/sh\n" + Body + "\n");
-        f.close();
-        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
-        return path;
+        return WriteShellScript(m_tmp.filePath(Name), Body);
     }
 
 private slots:

@@ -2,6 +2,7 @@
 // upload scripts and pages are bounded and checked, and no user id, photo name or stamp with a
 // control character reaches the upload host's command line.
 
+#include "common/PeakMemory.h"
 #include "notices/PageFetch.h"
 #include "upload/HttpForm.h"
 #include "upload/UploadFixture.h"
@@ -23,25 +24,6 @@ QJsonObject httpRule(const QString &Path, QJsonObject Rule)
 {
     Rule.insert("path", Path);
     return QJsonObject {{"http", QJsonArray {Rule}}};
-}
-
-// Resident memory and its peak since resetPeak(), in KB.
-qint64 statusField(const QByteArray &Name)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith(Name + ':'))
-            return line.mid(Name.size() + 1).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-bool resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
 }
 
 } // namespace
@@ -117,15 +99,15 @@ private slots:
     void oversizedServerTimeEndsTheUpload()
     {
         QFETCH(QJsonObject, flood);
-        if (!resetPeak())
+        if (!PeakMemory::Reset())
             QSKIP("this kernel cannot reset the peak of resident memory");
-        const qint64 before = statusField("VmRSS");
+        const qint64 before = PeakMemory::Rss();
         QVERIFY(service.setFaults(httpRule(TimePage, flood)));
         Photos photos;
         photos.Add("a.jpg");
         Recorder rec;
         QVERIFY(!upload(rec, "kim", photos));
-        const qint64 growth = statusField("VmHWM") - before;
+        const qint64 growth = (PeakMemory::Peak() - before) / 1024; // KB
         // A failed request, not a wrong answer: no retry.
         QCOMPARE(rec.Of("Error"), QStringList {"The server's answer is larger than 4096 bytes"});
         QCOMPARE(service.httpRequests(TimePage).size(), 1);

@@ -2,6 +2,7 @@
 // thread, its questions and messages as boxes over it, Cancel, and the way out after an error.
 
 #include "common/BoxWatcher.h"
+#include "common/ShellScript.h"
 #include "upload/UploadFixture.h"
 #include "upload/UploadFrm.h"
 #include "upload/UploadTexts.h"
@@ -48,12 +49,8 @@ private slots:
         startService();
         // The basket page goes to a script that notes its argument.
         m_browserLog = m_tmp.filePath("browser.txt");
-        const QString script = m_tmp.filePath("browser.sh");
-        QFile f(script);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"" + m_browserLog.toUtf8() + "\"\n");
-        f.close();
-        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        const QString script = WriteBrowserLogger(m_tmp.filePath("browser.sh"), m_browserLog);
+        QVERIFY(!script.isEmpty());
         qputenv("KESTRUN_BROWSER", script.toUtf8());
     }
     void init()
@@ -140,12 +137,8 @@ private slots:
     void basketAddressShownWhenNoBrowserStarts()
     {
         const QByteArray browser = qgetenv("KESTRUN_BROWSER");
-        const QString failing = m_tmp.filePath("no-browser.sh");
-        QFile f(failing);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\nexit 3\n");
-        f.close();
-        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        const QString failing = WriteShellScript(m_tmp.filePath("no-browser.sh"), "exit 3");
+        QVERIFY(!failing.isEmpty());
         qputenv("KESTRUN_BROWSER", failing.toUtf8());
 
         Photos photos;
