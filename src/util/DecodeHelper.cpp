@@ -34,8 +34,8 @@ helperprocess::Limits LimitsFromEnvironment()
 {
     // "as=MB,cpu=s,wall=ms": tests shorten the limits to see them work.
     helperprocess::Limits limits;
-    const QString spec = qEnvironmentVariable("KESTRUN_DECODER_LIMITS");
-    for (const QString &part : spec.split(',', Qt::SkipEmptyParts)) {
+    const QString asked = qEnvironmentVariable("KESTRUN_DECODER_LIMITS");
+    for (const QString &part : asked.split(',', Qt::SkipEmptyParts)) {
         const QString key = part.section('=', 0, 0).trimmed();
         const int value = part.section('=', 1).trimmed().toInt();
         if (value <= 0)
