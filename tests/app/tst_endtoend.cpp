@@ -73,11 +73,7 @@ private slots:
         }
 
         QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("KESTRUN_WEB_URL", service.webUrl());
-        env.insert("KESTRUN_UPLOAD_URL", service.uploadUrl());
-        env.insert("KESTRUN_FTP_URL", service.ftpUrl());
+        QProcessEnvironment env = service.programEnvironment();
         env.insert("KESTRUN_BROWSER", browser);
         env.insert("KESTRUN_CONFIG", tmp.filePath("Kestrun.cfg"));
         env.insert("KESTRUN_AUTOTEST", script);

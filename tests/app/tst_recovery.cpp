@@ -51,11 +51,7 @@ class TestRecovery : public QObject
     {
         const QString browser = WriteShellScript(m_tmp.filePath("browser.sh"), "exit 0");
         QVERIFY(!browser.isEmpty());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("KESTRUN_WEB_URL", Service.webUrl());
-        env.insert("KESTRUN_UPLOAD_URL", Service.uploadUrl());
-        env.insert("KESTRUN_FTP_URL", Service.ftpUrl());
+        QProcessEnvironment env = Service.programEnvironment();
         env.insert("KESTRUN_BROWSER", browser);
         env.insert("KESTRUN_CONFIG", m_tmp.filePath("Kestrun.cfg"));
         env.insert("KESTRUN_AUTOTEST", Script);

@@ -22,21 +22,12 @@ namespace hostile {
 // e.g. 0x11 for every component of a 4:4:4 picture).
 inline QByteArray WithSampling(QByteArray Jpeg, quint8 Factors)
 {
-    for (qsizetype i = 2; i + 9 < Jpeg.size();) {
-        if (uchar(Jpeg[i]) != 0xFF) {
-            ++i;
-            continue;
-        }
-        const uchar m = uchar(Jpeg[i + 1]);
-        const int length = (uchar(Jpeg[i + 2]) << 8) | uchar(Jpeg[i + 3]);
-        if (m >= 0xC0 && m <= 0xC2) {
-            const int components = uchar(Jpeg[i + 9]);
-            for (int c = 0; c < components && i + 11 + 3 * c < Jpeg.size(); ++c)
-                Jpeg[i + 11 + 3 * c] = char(Factors);
-            return Jpeg;
-        }
-        i += 2 + length;
-    }
+    const qsizetype i = fixtures::FrameHeaderAt(Jpeg);
+    if (i < 0)
+        return Jpeg;
+    const int components = uchar(Jpeg[i + 9]);
+    for (int c = 0; c < components && i + 11 + 3 * c < Jpeg.size(); ++c)
+        Jpeg[i + 11 + 3 * c] = char(Factors);
     return Jpeg;
 }
 

@@ -119,9 +119,8 @@ inline QByteArray WithExif(const QByteArray &Jpeg, const QByteArray &Thumbnail, 
     return out;
 }
 
-// Rewrites the size in the frame header of Jpeg: the pixels stay those of the small picture,
-// the header claims Width x Height.
-inline QByteArray WithClaimedSize(QByteArray Jpeg, int Width, int Height)
+// Where the frame header (SOF0, SOF1 or SOF2 marker) of Jpeg starts; -1 when it has none.
+inline qsizetype FrameHeaderAt(const QByteArray &Jpeg)
 {
     for (qsizetype i = 2; i + 9 < Jpeg.size();) {
         if (uchar(Jpeg[i]) != 0xFF) {
@@ -129,15 +128,23 @@ inline QByteArray WithClaimedSize(QByteArray Jpeg, int Width, int Height)
             continue;
         }
         const uchar m = uchar(Jpeg[i + 1]);
-        const int length = (uchar(Jpeg[i + 2]) << 8) | uchar(Jpeg[i + 3]);
-        if (m == 0xC0 || m == 0xC1 || m == 0xC2) {
-            Jpeg[i + 5] = char(Height >> 8);
-            Jpeg[i + 6] = char(Height & 0xFF);
-            Jpeg[i + 7] = char(Width >> 8);
-            Jpeg[i + 8] = char(Width & 0xFF);
-            return Jpeg;
-        }
-        i += 2 + length;
+        if (m >= 0xC0 && m <= 0xC2)
+            return i;
+        i += 2 + ((uchar(Jpeg[i + 2]) << 8) | uchar(Jpeg[i + 3]));
+    }
+    return -1;
+}
+
+// Rewrites the size in the frame header of Jpeg: the pixels stay those of the small picture,
+// the header claims Width x Height.
+inline QByteArray WithClaimedSize(QByteArray Jpeg, int Width, int Height)
+{
+    const qsizetype i = FrameHeaderAt(Jpeg);
+    if (i >= 0) {
+        Jpeg[i + 5] = char(Height >> 8);
+        Jpeg[i + 6] = char(Height & 0xFF);
+        Jpeg[i + 7] = char(Width >> 8);
+        Jpeg[i + 8] = char(Width & 0xFF);
     }
     return Jpeg;
 }

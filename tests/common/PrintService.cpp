@@ -153,6 +153,16 @@ void PrintService::applyToEnvironment() const
     qputenv("KESTRUN_FTP_URL", ftpUrl().toUtf8());
 }
 
+QProcessEnvironment PrintService::programEnvironment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("KESTRUN_WEB_URL", webUrl());
+    env.insert("KESTRUN_UPLOAD_URL", uploadUrl());
+    env.insert("KESTRUN_FTP_URL", ftpUrl());
+    return env;
+}
+
 QJsonObject PrintService::control(const QString &command, const QJsonObject &args)
 {
     if (!m_webPort)

@@ -36,6 +36,9 @@ public:
 
     // Points KESTRUN_WEB_URL, KESTRUN_UPLOAD_URL and KESTRUN_FTP_URL at this instance.
     void applyToEnvironment() const;
+    // The environment for the real program against this instance: this process's, offscreen,
+    // with the three addresses set.
+    QProcessEnvironment programEnvironment() const;
 
     // POST /__control/<command> with args as JSON; the answer object ("ok" false and "error"
     // on failure, also when the service cannot be reached).
