@@ -6,6 +6,7 @@
 #include "model/uBrimvaleOrders.h"
 #include "notices/NoticeWindows.h"
 #include "notices/OptionAlertFrm.h"
+#include "ui/PlainMessage.h"
 #include "upload/UploadFrm.h"
 
 #include <QDir>
@@ -46,9 +47,7 @@ TCartPage::TCartPage(QFrame *BatchHost, QWidget *BrowserHost, CartPageHost Host,
 
 void TCartPage::showPlainMessage(const QString &Text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString(), Text, QMessageBox::Ok, m_host.Window);
-    box.setObjectName(QStringLiteral("PlainMessage"));
-    box.exec();
+    ShowPlainMessage(m_host.Window, Text);
 }
 
 TCartPage::~TCartPage() = default;

@@ -2,20 +2,21 @@
 #include "app/Version.h"
 #include "ui_MainFrm.h"
 
-#include "app/AppFonts.h"
-#include "app/AppTitle.h"
 #include "app/CartPage.h"
 #include "app/CommandLine.h"
-#include "app/FolderPage.h"
-#include "app/Icons.h"
-#include "app/KestrunApplication.h"
 #include "app/LoginFrm.h"
-#include "app/ModalResult.h"
 #include "cart/uOrderBrowser.h"
-#include "upload/UploadThumbnails.h"
+#include "folder/FolderPage.h"
 #include "notices/NoticeWindows.h"
 #include "notices/WebView.h"
 #include "notices/uAutoBJFrm.h"
+#include "ui/AppFonts.h"
+#include "ui/AppTitle.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/Icons.h"
+#include "ui/ModalResult.h"
+#include "ui/PlainMessage.h"
+#include "upload/UploadThumbnails.h"
 #include "util/ControlCharacters.h"
 #include "util/ServiceConfig.h"
 
@@ -91,8 +92,8 @@ TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     folderHost.OrderBrowser = [this] { return m_cartPage->OrderBrowser(); };
     folderHost.ggProgress = ui->ggProgress;
     folderHost.CartPage = ui->CartPage;
-    m_folderPage = new TFolderPage(ui->FolderTreePanel, ui->FolderGridPanel,
-                                   std::move(folderHost), this);
+    m_folderPage
+        = new TFolderPage(ui->FolderTreePanel, ui->FolderGridPanel, std::move(folderHost), this);
 
     ui->WaitImage->setPixmap(WaitIcon().pixmap(32, 32));
     ui->WaitPanel->raise();
@@ -120,10 +121,8 @@ void TfrmMain::FormCreate(const QStringList &Arguments)
     const QString argument = CommandLineUserID(Arguments, &refused);
     if (refused) {
         // Told why, then asked to log in as if no id had been given.
-        QMessageBox box(QMessageBox::NoIcon, AppTitle(), ControlTexts::UserIDRefused,
-            QMessageBox::Ok, this);
-        box.setObjectName(QStringLiteral("UserIDRefused"));
-        box.exec();
+        ShowPlainMessage(
+            this, ControlTexts::UserIDRefused, QStringLiteral("UserIDRefused"), AppTitle());
     }
     if (!argument.isEmpty())
         UserID = argument;

@@ -1,8 +1,8 @@
 #include "cart/uOrderBrowser.h"
 #include "ui_uOrderBrowser.h"
 
-#include "app/AppFonts.h"
 #include "cart/uOrderFrame.h"
+#include "ui/AppFonts.h"
 
 #include <QEvent>
 #include <QLabel>

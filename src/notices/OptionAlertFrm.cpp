@@ -1,10 +1,10 @@
 #include "notices/OptionAlertFrm.h"
 #include "ui_OptionAlertFrm.h"
 
-#include "app/AppFonts.h"
-#include "app/KestrunApplication.h"
-#include "app/ModalResult.h"
 #include "notices/WebView.h"
+#include "ui/AppFonts.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/ModalResult.h"
 #include "util/ServiceConfig.h"
 
 using namespace ModalResult;

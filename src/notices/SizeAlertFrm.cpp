@@ -1,10 +1,10 @@
 #include "notices/SizeAlertFrm.h"
 #include "ui_SizeAlertFrm.h"
 
-#include "app/AppFonts.h"
-#include "app/KestrunApplication.h"
-#include "app/ModalResult.h"
 #include "notices/WebView.h"
+#include "ui/AppFonts.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/ModalResult.h"
 #include "util/ServiceConfig.h"
 
 using namespace ModalResult;

@@ -1,8 +1,8 @@
 #include "notices/uAutoBJFrm.h"
 #include "ui_uAutoBJFrm.h"
 
-#include "app/AppFonts.h"
-#include "app/ModalResult.h"
+#include "ui/AppFonts.h"
+#include "ui/ModalResult.h"
 
 #include <QStringList>
 

@@ -1,11 +1,12 @@
-#include "app/FolderPage.h"
+#include "folder/FolderPage.h"
 
-#include "app/FolderTree.h"
-#include "app/KestrunApplication.h"
-#include "app/PhotoGrid.h"
-#include "app/PhotoListing.h"
 #include "cart/uOrderBrowser.h"
+#include "folder/FolderTree.h"
+#include "folder/PhotoGrid.h"
+#include "folder/PhotoListing.h"
 #include "model/uBrimvaleOrders.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/PlainMessage.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -17,13 +18,6 @@
 #include <QStatusBar>
 
 namespace {
-
-// A message box with an empty title, no icon and one OK button.
-void PlainMessage(QWidget *Parent, const QString &Text)
-{
-    QMessageBox box(QMessageBox::NoIcon, QString(), Text, QMessageBox::Ok, Parent);
-    box.exec();
-}
 
 // Names the photos a folder could not offer, for the status panel's tool tip; a long list is
 // cut so the tip stays on the screen.
@@ -163,7 +157,7 @@ bool TFolderPage::IsInOrderList(const QString &Path) const
 void TFolderPage::btnAddToListClick()
 {
     if (m_grid->SelectedImagesCount() == 0) {
-        PlainMessage(m_grid->window(), QStringLiteral("선택된 사진이 없습니다."));
+        ShowPlainMessage(m_grid->window(), QStringLiteral("선택된 사진이 없습니다."));
         return;
     }
     if (m_host.ShowWaitPanel)
