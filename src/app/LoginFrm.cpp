@@ -59,7 +59,7 @@ QString LoginAddress(const QString &Id, const QString &Password)
 
 TfrmLogin::TfrmLogin(QWidget *Owner)
     : QDialog(Owner)
-    , ui(new Ui::TfrmLogin)
+    , ui(std::make_unique<Ui::TfrmLogin>())
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
@@ -78,10 +78,7 @@ TfrmLogin::TfrmLogin(QWidget *Owner)
     FormCreate();
 }
 
-TfrmLogin::~TfrmLogin()
-{
-    delete ui;
-}
+TfrmLogin::~TfrmLogin() { }
 
 void TfrmLogin::FormCreate()
 {

@@ -37,7 +37,7 @@ constexpr int OuterHeight = 731;
 
 TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     : QWidget(Parent)
-    , ui(new Ui::TfrmMain)
+    , ui(std::make_unique<Ui::TfrmMain>())
 {
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("케스트런 브림베일 " KB_VERSION));
@@ -71,29 +71,25 @@ TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     ui->FolderSplitter->setSizes({185, OuterWidth - 185});
     ui->FolderSplitter->setStretchFactor(1, 1);
 
-    CartPageHost cartHost;
-    cartHost.ShowWaitPanel = [this] { ShowWaitPanel(); };
-    cartHost.HideWaitPanel = [this] { HideWaitPanel(); };
-    cartHost.ShowCartPage = [this] { ui->pcMain->setCurrentIndex(CartPageIndex); };
-    cartHost.UserID = [this] { return UserID; };
-    cartHost.Terminate = [] { QCoreApplication::quit(); };
-    cartHost.Window = this;
-    m_cartPage = new TCartPage(ui->BatchPanel, ui->OrderBrowserPanel, std::move(cartHost), this);
+    m_cartPage = new TCartPage(ui->BatchPanel, ui->OrderBrowserPanel, this, this);
+    connect(m_cartPage, &TCartPage::WaitStarted, this, &TfrmMain::ShowWaitPanel);
+    connect(m_cartPage, &TCartPage::WaitEnded, this, &TfrmMain::HideWaitPanel);
+    connect(m_cartPage, &TCartPage::PageWanted, this,
+        [this] { ui->pcMain->setCurrentIndex(CartPageIndex); });
+    connect(m_cartPage, &TCartPage::OrderCompleted, qApp, &QCoreApplication::quit);
     // The upload's thumbnails are drawn while the customer sets his prints, not while he waits.
     connect(m_cartPage->OrderBrowser(), &TOrderBrowser::PhotoAdded, this,
         [](const QString &FileName) { UploadThumbnails::Shared().Prepare(FileName); });
     connect(m_cartPage->OrderBrowser(), &TOrderBrowser::PhotoRemoved, this,
         [](const QString &FileName) { UploadThumbnails::Shared().Forget(FileName); });
 
-    FolderPageHost folderHost;
-    folderHost.ShowWaitPanel = [this] { ShowWaitPanel(); };
-    folderHost.HideWaitPanel = [this] { HideWaitPanel(); };
-    folderHost.ShowCartPage = [this] { ui->pcMain->setCurrentIndex(CartPageIndex); };
-    folderHost.OrderBrowser = [this] { return m_cartPage->OrderBrowser(); };
-    folderHost.ggProgress = ui->ggProgress;
-    folderHost.CartPage = ui->CartPage;
-    m_folderPage
-        = new TFolderPage(ui->FolderTreePanel, ui->FolderGridPanel, std::move(folderHost), this);
+    m_folderPage = new TFolderPage(ui->FolderTreePanel, ui->FolderGridPanel, ui->CartPage, this);
+    connect(m_folderPage, &TFolderPage::PhotosChosen, this,
+        [this](const QStringList &Paths) { putOnWaitingList(Paths); });
+    connect(m_folderPage, &TFolderPage::ProgressChanged, this, [this](int Percentage) {
+        ui->ggProgress->setMaximum(100);
+        ui->ggProgress->setValue(Percentage);
+    });
 
     ui->WaitImage->setPixmap(WaitIcon().pixmap(32, 32));
     ui->WaitPanel->raise();
@@ -111,7 +107,6 @@ TfrmMain::~TfrmMain()
 {
     if (m_waitCursor)
         QApplication::restoreOverrideCursor();
-    delete ui;
 }
 
 void TfrmMain::FormCreate(const QStringList &Arguments)
@@ -130,11 +125,21 @@ void TfrmMain::FormCreate(const QStringList &Arguments)
         runLogin();
     if (UserID.isEmpty())
         return; // nobody identified: the program ends without using this window
+    m_cartPage->SetUserID(UserID);
 
     // The photo grid configures itself as it is built: clicks toggle, thumbnails read ahead.
     ui->wbBanner->Navigate(
         ServiceConfig::WebAddress(QStringLiteral("/clients/brimvale_1.2A_top.html")));
     ui->pcMain->setCurrentIndex(FolderPageIndex);
+}
+
+void TfrmMain::putOnWaitingList(const QStringList &Paths)
+{
+    ShowWaitPanel();
+    m_cartPage->AddPhotos(Paths, ui->ggProgress);
+    ui->pcMain->setCurrentIndex(CartPageIndex);
+    m_cartPage->OrderBrowser()->RefreshView();
+    HideWaitPanel();
 }
 
 void TfrmMain::runLogin()

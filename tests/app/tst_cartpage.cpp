@@ -83,7 +83,9 @@ class TestCartPage : public QObject
     void listPhotos(const QList<QSize> &Sizes)
     {
         m_window = std::make_unique<TfrmMain>(QStringList {"KestrunBrimvale", "kim"});
-        m_window->Cart()->Host().Terminate = [this] { ++m_terminated; };
+        // Counted instead of ending the test program.
+        QObject::disconnect(m_window->Cart(), &TCartPage::OrderCompleted, nullptr, nullptr);
+        QObject::connect(m_window->Cart(), &TCartPage::OrderCompleted, [this] { ++m_terminated; });
         CreateNoticeWindows(m_window.get());
         int n = 0;
         for (const QSize &size : Sizes) {
