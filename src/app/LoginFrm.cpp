@@ -5,6 +5,7 @@
 #include "ui/AppFonts.h"
 #include "ui/AppTitle.h"
 #include "ui/ErrorDisplay.h"
+#include "ui/FixedDialog.h"
 #include "ui/ModalResult.h"
 #include "ui/PlainMessage.h"
 #include "util/ControlCharacters.h"
@@ -62,10 +63,7 @@ TfrmLogin::TfrmLogin(QWidget *Owner)
     , ui(std::make_unique<Ui::TfrmLogin>())
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-        | Qt::WindowCloseButtonHint);
-    setFixedSize(282, 120);
-    setFont(GulimFont(12));
+    MakeFixedDialog(*this, 282, 120, GulimFont(12));
 
     // The window sees every key before its controls do.
     for (QWidget *w : findChildren<QWidget *>())

@@ -18,7 +18,6 @@
 #include "ui/PlainMessage.h"
 #include "upload/UploadThumbnails.h"
 #include "util/ControlCharacters.h"
-#include "util/ServiceConfig.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -128,8 +127,7 @@ void TfrmMain::FormCreate(const QStringList &Arguments)
     m_cartPage->SetUserID(UserID);
 
     // The photo grid configures itself as it is built: clicks toggle, thumbnails read ahead.
-    ui->wbBanner->Navigate(
-        ServiceConfig::WebAddress(QStringLiteral("/clients/brimvale_1.2A_top.html")));
+    ui->wbBanner->ShowServicePage(QStringLiteral("/clients/brimvale_1.2A_top.html"));
     ui->pcMain->setCurrentIndex(FolderPageIndex);
 }
 
@@ -226,13 +224,7 @@ void TfrmMain::sLabel2Click()
 
 void TfrmMain::wbBannerProgressChange(int Progress, int ProgressMax)
 {
-    if (Progress != ProgressMax)
-        return;
-    try {
-        ui->wbBanner->HideScrollBars();
-    } catch (...) {
-        // A page without a document or a body keeps its scroll bars; nothing to tell.
-    }
+    ui->wbBanner->HideScrollBarsWhenLoaded(Progress, ProgressMax);
 }
 
 void TfrmMain::ShowWaitPanel()
