@@ -284,32 +284,31 @@ void TestTrimmingWindow::moveWithKeys_data()
     // Landscape 4x6: the photo at (0, -15, 358, 252), free only vertically.
     QTest::newRow("up by one") << "landscape" << 2 << paperFull << "Up" << true << QPoint(0, -1)
                                << "0,16,358,237";
-    QTest::newRow("shift up by ten") << "landscape" << 2 << paperFull << "S+Up" << true
-                                     << QPoint(0, -10) << "0,25,358,237";
+    QTest::newRow("shift up by ten")
+        << "landscape" << 2 << paperFull << "S+Up" << true << QPoint(0, -10) << "0,25,358,237";
     QTest::newRow("down past the edge") << "landscape" << 2 << paperFull << "S+Down S+Down" << true
                                         << QPoint(0, 20) << "0,0,358,237";
     QTest::newRow("up to the far edge") << "landscape" << 2 << paperFull << "S+Up S+Up Up Up"
                                         << true << QPoint(0, -22) << "0,30,358,237";
-    QTest::newRow("sideways pushed back") << "landscape" << 2 << paperFull << "Left" << true
-                                          << QPoint(-1, 0) << "0,15,358,237";
+    QTest::newRow("sideways pushed back")
+        << "landscape" << 2 << paperFull << "Left" << true << QPoint(-1, 0) << "0,15,358,237";
     // Portrait 4x6: the photo at (-14, 0, 244, 347), free only horizontally.
-    QTest::newRow("portrait right") << "portrait" << 2 << paperFull << "Right" << true
-                                    << QPoint(1, 0) << "13,0,230,347";
-    QTest::newRow("portrait shift left twice")
-        << "portrait" << 2 << paperFull << "S+Left S+Left" << true << QPoint(-20, 0)
-        << "28,0,230,347";
+    QTest::newRow("portrait right")
+        << "portrait" << 2 << paperFull << "Right" << true << QPoint(1, 0) << "13,0,230,347";
+    QTest::newRow("portrait shift left twice") << "portrait" << 2 << paperFull << "S+Left S+Left"
+                                               << true << QPoint(-20, 0) << "28,0,230,347";
     // The wallet sheet at (-3, 0, 269, 380), within 3 pixels either way.
-    QTest::newRow("wallet left") << "landscape" << 9 << paperFull << "Left" << true
-                                 << QPoint(-1, 0) << "4,0,470,360";
-    QTest::newRow("wallet shift right") << "landscape" << 9 << paperFull << "S+Right" << true
-                                        << QPoint(10, 0) << "0,0,470,360";
-    QTest::newRow("wallet up stays") << "landscape" << 9 << paperFull << "Up" << true
-                                     << QPoint(0, -1) << "3,0,470,360";
+    QTest::newRow("wallet left") << "landscape" << 9 << paperFull << "Left" << true << QPoint(-1, 0)
+                                 << "4,0,470,360";
+    QTest::newRow("wallet shift right")
+        << "landscape" << 9 << paperFull << "S+Right" << true << QPoint(10, 0) << "0,0,470,360";
+    QTest::newRow("wallet up stays")
+        << "landscape" << 9 << paperFull << "Up" << true << QPoint(0, -1) << "3,0,470,360";
     // Keys that are not a move record nothing.
-    QTest::newRow("control arrow") << "landscape" << 2 << paperFull << "C+Up" << false << QPoint()
-                                   << "";
-    QTest::newRow("image-full") << "landscape" << 2 << imageFull << "Up S+Left" << false
-                                << QPoint() << "";
+    QTest::newRow("control arrow")
+        << "landscape" << 2 << paperFull << "C+Up" << false << QPoint() << "";
+    QTest::newRow("image-full") << "landscape" << 2 << imageFull << "Up S+Left" << false << QPoint()
+                                << "";
 }
 
 void TestTrimmingWindow::moveWithKeys()
