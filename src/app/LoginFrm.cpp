@@ -4,6 +4,7 @@
 #include "app/SettingsFile.h"
 #include "ui/AppFonts.h"
 #include "ui/AppTitle.h"
+#include "ui/DialogKeys.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/FixedDialog.h"
 #include "ui/ModalResult.h"
@@ -64,6 +65,7 @@ TfrmLogin::TfrmLogin(QWidget *Owner)
 {
     ui->setupUi(this);
     MakeFixedDialog(*this, 282, 120, GulimFont(12));
+    SetDialogKeys(*this, ui->btnLogin);
 
     // The window sees every key before its controls do.
     for (QWidget *w : findChildren<QWidget *>())

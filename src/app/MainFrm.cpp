@@ -12,6 +12,7 @@
 #include "notices/uAutoBJFrm.h"
 #include "ui/AppFonts.h"
 #include "ui/AppTitle.h"
+#include "ui/DialogKeys.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Icons.h"
 #include "ui/ModalResult.h"
@@ -63,6 +64,9 @@ TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     };
     for (const auto &b : buttons) {
         b.Button->setIcon(ImageList1(b.Icon));
+        // Reached by Tab, pressed by Space or Enter.
+        b.Button->setFocusPolicy(Qt::TabFocus);
+        PressOnEnter(*b.Button);
         connect(b.Button, &QToolButton::clicked, this,
             [this, handler = b.Handler] { RunHandler([&] { (this->*handler)(); }); });
     }

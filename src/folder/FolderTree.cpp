@@ -59,7 +59,9 @@ FolderTree::FolderTree(QWidget *Parent)
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(11);
     setFont(font);
-    setStyleSheet(QStringLiteral("QTreeView#tvFolder { background: %1; border: none; }")
+    // An edge only with the focus, the skin's focus frame.
+    setStyleSheet(QStringLiteral("QTreeView#tvFolder { background: %1; border: 1px solid %1; }"
+                                 "QTreeView#tvFolder:focus { border-color: #15428b; }")
                       .arg(TreeBackground.name()));
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,

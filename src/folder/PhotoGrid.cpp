@@ -60,7 +60,8 @@ PhotoGrid::PhotoGrid(QWidget *Parent)
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setFrameShape(QFrame::NoFrame);
     // White and flat, whatever the skin gives other lists.
-    setStyleSheet(QStringLiteral("QListView#ivList { background: #ffffff; border: none; }"));
+    setStyleSheet(QStringLiteral("QListView#ivList { background: #ffffff; border: 1px solid #ffffff; }"
+                                 "QListView#ivList:focus { border-color: #15428b; }"));
     updateItemSize();
 
     m_requestTimer.setSingleShot(true);

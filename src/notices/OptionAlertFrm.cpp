@@ -3,6 +3,7 @@
 
 #include "notices/WebView.h"
 #include "ui/AppFonts.h"
+#include "ui/DialogKeys.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/FixedDialog.h"
 #include "ui/ModalResult.h"
@@ -15,6 +16,7 @@ TfrmOptionAlert::TfrmOptionAlert(QWidget *Owner)
 {
     ui->setupUi(this);
     MakeFixedDialog(*this, 370, 455, SansSerifFont(11));
+    SetDialogKeys(*this, ui->sButton1);
 
     connect(ui->WebBanner, &WebView::ProgressChange, this, [this](int Progress, int ProgressMax) {
         RunHandler([&] { WebBannerProgressChange(Progress, ProgressMax); });

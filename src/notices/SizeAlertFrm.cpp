@@ -3,6 +3,7 @@
 
 #include "notices/WebView.h"
 #include "ui/AppFonts.h"
+#include "ui/DialogKeys.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/FixedDialog.h"
 #include "ui/ModalResult.h"
@@ -17,6 +18,9 @@ TfrmSizeAlert::TfrmSizeAlert(QWidget *Owner)
 {
     ui->setupUi(this);
     MakeFixedDialog(*this, 543, 243, SansSerifFont(11));
+    // Enter on a button presses it; elsewhere it is No, so that a key meant for the quantity
+    // field never accepts a print the photo is too small for. Escape is the close box's Cancel.
+    SetDialogKeys(*this, ui->btnNo);
     for (QWidget *w : {static_cast<QWidget *>(ui->chkAll), static_cast<QWidget *>(ui->btnYes),
              static_cast<QWidget *>(ui->btnNo)})
         w->setFont(GulimFont(12));

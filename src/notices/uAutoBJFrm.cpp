@@ -2,6 +2,7 @@
 #include "ui_uAutoBJFrm.h"
 
 #include "ui/AppFonts.h"
+#include "ui/DialogKeys.h"
 #include "ui/FixedDialog.h"
 #include "ui/ModalResult.h"
 
@@ -13,6 +14,7 @@ TAutoBJ::TAutoBJ(QWidget *Owner)
 {
     ui->setupUi(this);
     MakeFixedDialog(*this, 418, 283, SansSerifFont(11));
+    SetDialogKeys(*this, ui->sBitBtn1);
 
     // The heading keeps its own red, whatever the skin says.
     ui->sLabel2->setFont(MyeongjoFont(16, true));
