@@ -14,6 +14,7 @@
 #include "upload/UploadEngine.h"
 #include "upload/UploadTexts.h"
 #include "upload/UploadThumbnails.h"
+#include "model/ThumbnailService.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -147,11 +148,12 @@ int main(int argc, char **argv)
     const double routeSeconds = (observer.LastPhotoNs - observer.FirstPhotoNs) / 1e9;
     std::printf("completed %d\nbytes %lld\nseconds %.3f\nroute_seconds %.3f\nmb_per_s %.1f\n"
                 "route_mb_per_s %.1f\npeak_rss_mb %.1f\nthumbnails_ready %llu\n"
-                "thumbnail_bytes_kept_each %.0f\n",
+                "thumbnail_bytes_kept_each %.0f\ndecoding_threads_peak %d\n",
         ok ? 1 : 0, static_cast<long long>(bytes), seconds, routeSeconds,
         bytes / 1048576.0 / seconds, bytes / 1048576.0 / routeSeconds, peakRssMb(),
         static_cast<unsigned long long>(UploadThumbnails::Shared().Statistics().TakenReady),
         double(UploadThumbnails::Shared().Statistics().KeptBytes)
-            / qMax(1, UploadThumbnails::Shared().Statistics().Kept));
+            / qMax(1, UploadThumbnails::Shared().Statistics().Kept),
+        ThumbnailService::Shared().Statistics().PeakBusy);
     return ok ? 0 : 1;
 }

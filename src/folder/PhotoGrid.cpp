@@ -357,7 +357,7 @@ void PhotoGrid::requestThumbnails()
     wanted.reserve(size_t(end - first + 1));
     for (int p = first; p <= end; ++p)
         if (!m_model->HasThumbnail(p))
-            wanted.push_back({p, m_model->FileName(p)});
+            wanted.push_back({p, m_model->FileName(p), p <= last});
     m_wantedFirst = first;
     m_wantedLast = end;
     m_wantedMissing = int(wanted.size());

@@ -13,6 +13,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <algorithm>
@@ -313,6 +314,8 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
     // stores; most were made while the photos sat on the order list.
     // The store holds the work it was asked for; the answer is asked for again at its photo.
     UploadThumbnails &thumbnails = UploadThumbnails::Shared();
+    // An upload that ends early no longer waits for the thumbnails it asked for ahead.
+    const auto withdrawThumbnails = qScopeGuard([&thumbnails] { thumbnails.Withdraw(); });
     int thumbnailsAsked = 0; // photos [0, thumbnailsAsked) have been asked for
     const auto askThumbnails = [&](int From) {
         for (; thumbnailsAsked < qMin(count, From + 1 + ThumbnailsAhead); ++thumbnailsAsked)
