@@ -31,10 +31,15 @@ public:
 
     void reject() override;
 
+protected:
+    void changeEvent(QEvent *Event) override;
+
 private:
     void updateAnswers();
 
     Ui::TfrmSizeAlert *ui;
     int m_yesResult;
     int m_noResult;
+    // The fixed part of the accessible name; the caption (the photo's file name) follows it.
+    QString m_shortName;
 };
