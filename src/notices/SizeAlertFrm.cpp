@@ -88,7 +88,8 @@ void TfrmSizeAlert::changeEvent(QEvent *Event)
     // A screen reader names the warning with the photo it is about, as the caption does.
     if (Event->type() == QEvent::WindowTitleChange) {
         const QString title = windowTitle();
-        setAccessibleName(title.isEmpty() ? m_shortName : m_shortName + QStringLiteral(": ") + title);
+        setAccessibleName(
+            title.isEmpty() ? m_shortName : m_shortName + QStringLiteral(": ") + title);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "ui/AppFonts.h"
 #include "ui/AppTitle.h"
 #include "ui/ErrorDisplay.h"
+#include "ui/LiveLabel.h"
 #include "upload/BasketAddressFrm.h"
 #include "upload/UploadTexts.h"
 #include "util/Cp949.h"
@@ -44,6 +45,10 @@ TfrmUpload::TfrmUpload(QWidget *Owner)
     ui->lblSpeed->setStyleSheet(QString::fromLatin1(MessageColour));
     ui->sLabel1->setStyleSheet(QString::fromLatin1(MessageColour));
     ui->ExceptionLabel->setStyleSheet(QStringLiteral("color: #808080;"));
+    // The step, the file being sent, the speed and the reconnect messages are read out as
+    // they change.
+    for (QLabel *label : {ui->lblMessage, ui->lblSpeed, ui->ExceptionLabel})
+        ExposeLabelText(label);
     for (QProgressBar *gauge : {ui->FileGauge, ui->TotalGauge})
         gauge->setStyleSheet(QStringLiteral("QProgressBar { color: black; }"));
 

@@ -44,8 +44,8 @@ private slots:
             bool Bordered;
         } targets[] = {{1, TOrder::LayoutPaperFull, false}, {2, TOrder::LayoutPaperFull, true},
             {3, TOrder::LayoutImageFull, false}, {4, TOrder::LayoutImageFull, true}};
-        for (ButtonWay way : {ButtonWay::Click, ButtonWay::Space, ButtonWay::ToggleAction,
-                 ButtonWay::Code})
+        for (ButtonWay way :
+            {ButtonWay::Click, ButtonWay::Space, ButtonWay::ToggleAction, ButtonWay::Code})
             for (const auto &t : targets)
                 QTest::addRow("%s %d", ButtonWayName(way), t.Button)
                     << t.Button << way << t.Layout << t.Bordered << int(TOrder::AutoCorrectOff);
@@ -54,8 +54,8 @@ private slots:
                                  << int(TOrder::AutoCorrectOff);
         QTest::addRow("arrow 4") << 4 << ButtonWay::ArrowKey << int(TOrder::LayoutImageFull) << true
                                  << int(TOrder::AutoCorrectOff);
-        for (ButtonWay way : {ButtonWay::Click, ButtonWay::Space, ButtonWay::ToggleAction,
-                 ButtonWay::Code})
+        for (ButtonWay way :
+            {ButtonWay::Click, ButtonWay::Space, ButtonWay::ToggleAction, ButtonWay::Code})
             QTest::addRow("%s check", ButtonWayName(way))
                 << -1 << way << int(TOrder::LayoutNotChosen) << false << int(TOrder::AutoCorrectOn);
     }
@@ -91,8 +91,8 @@ private slots:
         int handled = 0;
         card.OnOptionChange = [&](TOrderFrame *) { ++handled; };
 
-        QAbstractButton *target = button < 0 ? static_cast<QAbstractButton *>(card.Check())
-                                             : card.RadioButton(button);
+        QAbstractButton *target
+            = button < 0 ? static_cast<QAbstractButton *>(card.Check()) : card.RadioButton(button);
         QVERIFY(ChangeButton(target, way, button > 0 ? card.RadioButton(button - 1) : nullptr));
         QCOMPARE(order->CartInfoLine(), expected->CartInfoLine());
         QCOMPARE(int(order->Layout), layout);

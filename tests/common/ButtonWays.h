@@ -33,7 +33,8 @@ inline const char *ButtonWayName(ButtonWay Way)
 // Turns Target on (a radio button) or over (a check box) by Way; false when it did not change.
 // ArrowKey moves from the checked radio button before Target in reading order, so that one
 // must be checked and Target must follow it in its group. The window must be shown.
-inline bool ChangeButton(QAbstractButton *Target, ButtonWay Way, QAbstractButton *Previous = nullptr)
+inline bool ChangeButton(
+    QAbstractButton *Target, ButtonWay Way, QAbstractButton *Previous = nullptr)
 {
     const bool before = Target->isChecked();
     switch (Way) {

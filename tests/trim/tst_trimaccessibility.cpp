@@ -74,7 +74,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QCOMPARE(window.LayoutItemIndex(), start);
 
-        QVERIFY(ChangeButton(item(window, "rbLayout", index), way, item(window, "rbLayout", start)));
+        QVERIFY(
+            ChangeButton(item(window, "rbLayout", index), way, item(window, "rbLayout", start)));
         QCOMPARE(window.LayoutItemIndex(), index);
         QCOMPARE(int(window.WorkingOrder()->Layout), layout);
         QCOMPARE(window.WorkingOrder()->Bordered, bordered);
@@ -104,8 +105,8 @@ private slots:
 
         QVERIFY(ChangeButton(item(window, "rbSize", 3), way, item(window, "rbSize", 2)));
         QCOMPARE(window.SizeItemIndex(), 3);
-        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("lblTitle"))->text(),
-            QStringLiteral("D5"));
+        QCOMPARE(
+            window.findChild<QLabel *>(QStringLiteral("lblTitle"))->text(), QStringLiteral("D5"));
     }
 };
 
