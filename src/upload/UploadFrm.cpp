@@ -101,7 +101,7 @@ TfrmUpload::~TfrmUpload()
 {
     // A question still open on the worker is answered No, and the upload stops.
     m_bridge.Release();
-    m_engine.RequestCancel();
+    m_engine.requestCancel();
     m_engine.wait();
     delete ui;
 }
@@ -161,9 +161,7 @@ void TfrmUpload::TimerTimer()
 {
     m_timer->stop();
     ui->lblMessage->setText(UploadTexts::Connecting);
-    m_engine.Orders = Orders;
-    m_engine.UserID = UserID;
-    m_engine.start();
+    m_engine.start(UploadRequest::Of(UserID, Orders, m_settings));
 }
 
 void TfrmUpload::engineFinished(bool Ok)
@@ -186,7 +184,7 @@ void TfrmUpload::btnCancelClick()
     }
     if (m_engine.isRunning()) {
         // Honoured in every phase; the window closes as soon as the upload has stopped.
-        m_engine.RequestCancel();
+        m_engine.requestCancel();
         return;
     }
     done(QDialog::Accepted);

@@ -31,7 +31,7 @@ public:
     ~TfrmUpload() override; // cancels a running upload and waits for its end
 
     // Set by the caller before showing: the order browser's orders (read only, not owned) and
-    // the user's id.
+    // the user's id. The upload takes its own copy of both when it begins.
     QList<TOrder *> Orders;
     QString UserID;
 
@@ -41,7 +41,7 @@ public:
     bool IsRunning() const { return m_engine.isRunning(); }
 
     // The engine's addresses and limits; tests shorten them before showing.
-    UploadSettings &Settings() { return m_engine.Settings; }
+    UploadSettings &Settings() { return m_settings; }
 
     void FormActivate();
     void TimerTimer();
@@ -79,6 +79,7 @@ private:
     Ui::TfrmUpload *ui;
     UploadObserverBridge m_bridge;
     UploadEngine m_engine;
+    UploadSettings m_settings = UploadSettings::FromConfig();
     QTimer *m_timer;
     bool m_completed = false;
     bool m_activated = false;  // this showing has armed the timer

@@ -1,12 +1,17 @@
-#include "util/HttpClientImpl.h"
+#include "util/HttpClient.h"
 
 #include "util/CurlGlobal.h"
 #include "util/SocketProbe.h"
 
+#include <QFile>
 #include <QUrl>
+
+#include <curl/curl.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -17,27 +22,80 @@ constexpr qint64 HeaderLimit = 256 * 1024;
 
 } // namespace
 
+// The libcurl side: every request kind calls prepare(), sets its few own options on curl, and
+// perform().
+struct HttpClient::Impl
+{
+    Impl();
+    ~Impl();
+    Impl(const Impl &) = delete;
+    Impl &operator=(const Impl &) = delete;
+
+    CURL *curl = nullptr;
+    int connectTimeout = 15;
+    int stallTimeout = 60;
+    QByteArray userAgent = "KestrunBrimvale";
+    QByteArray accept = "text/html, */*";
+    const std::atomic<bool> *cancelFlag = nullptr;
+    qint64 bodyLimit = HttpClient::DefaultBodyLimit;
+    std::function<bool(const HttpClient::Progress &)> progress;
+    QByteArray statusLine; // of the last answer
+
+    // Clears what the previous request set (the cookies and live connections stay), then sets
+    // the address and every option all requests share: cookie engine, redirects, limits,
+    // headers, callbacks that collect the answer.
+    void prepare(const QByteArray &Address);
+    // Appends one request header of the next request (after prepare).
+    void addHeader(const QByteArray &Header);
+    // The body limit of the next request alone (after prepare, which sets bodyLimit).
+    void limitBody(qint64 Bytes);
+    // Runs the prepared request; never throws.
+    HttpResult perform();
+
+private:
+    static std::size_t writeBody(char *data, std::size_t size, std::size_t count, void *self);
+    static std::size_t writeHeader(char *data, std::size_t size, std::size_t count, void *self);
+    static int transferInfo(
+        void *self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow);
+
+    static curl_socket_t openSocket(void *self, curlsocktype, curl_sockaddr *address);
+    static int closeSocket(void *self, curl_socket_t socket);
+
+    // The client's open connections, whose buffers hold what of an upload has not arrived.
+    std::vector<curl_socket_t> m_sockets;
+    curl_off_t m_reportedUp = 0;
+    curl_slist *m_headers = nullptr;
+    QByteArray m_body;
+    qint64 m_limit = HttpClient::DefaultBodyLimit;
+    qint64 m_headerBytes = 0;
+    bool m_bodyTooLarge = false;
+    bool m_headersTooLarge = false;
+    char m_errorBuffer[CURL_ERROR_SIZE] = {};
+    bool m_cancelled = false;
+    bool m_cookieEngineOn = false;
+};
+
 HttpClient::Impl::Impl()
 {
     EnsureCurlGlobal();
-    Curl = curl_easy_init();
-    if (!Curl)
+    curl = curl_easy_init();
+    if (!curl)
         throw HttpError(QStringLiteral("The HTTP transport could not be started"));
 }
 
 HttpClient::Impl::~Impl()
 {
     curl_slist_free_all(m_headers);
-    curl_easy_cleanup(Curl);
+    curl_easy_cleanup(curl);
 }
 
-void HttpClient::Impl::Prepare(const QByteArray &Address)
+void HttpClient::Impl::prepare(const QByteArray &Address)
 {
-    curl_easy_reset(Curl);
+    curl_easy_reset(curl);
     curl_slist_free_all(m_headers);
     m_headers = nullptr;
     m_body.clear();
-    StatusLine.clear();
+    statusLine.clear();
     m_errorBuffer[0] = '\0';
     m_cancelled = false;
     m_reportedUp = 0;
@@ -45,40 +103,40 @@ void HttpClient::Impl::Prepare(const QByteArray &Address)
     m_bodyTooLarge = false;
     m_headersTooLarge = false;
 
-    curl_easy_setopt(Curl, CURLOPT_URL, Address.constData());
-    curl_easy_setopt(Curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    curl_easy_setopt(curl, CURLOPT_URL, Address.constData());
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
     // Any cookie line switches the cookie engine on, and an empty one adds no cookie; the
     // engine and the cookies of earlier requests survive curl_easy_reset. (The usual
     // COOKIEFILE "" keeps a file list that libcurl 7.88 loses at every reset.)
     if (!m_cookieEngineOn) {
-        curl_easy_setopt(Curl, CURLOPT_COOKIELIST, "");
+        curl_easy_setopt(curl, CURLOPT_COOKIELIST, "");
         m_cookieEngineOn = true;
     }
-    curl_easy_setopt(Curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(Curl, CURLOPT_MAXREDIRS, MaxRedirects);
-    curl_easy_setopt(Curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(Curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(ConnectTimeout));
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, MaxRedirects);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connectTimeout));
     // A request fails when less than one byte per second moves for the stall limit, which also
     // covers a server that accepts and never answers.
-    curl_easy_setopt(Curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(Curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(StallTimeout));
-    if (!UserAgent.isEmpty())
-        curl_easy_setopt(Curl, CURLOPT_USERAGENT, UserAgent.constData());
-    if (!Accept.isEmpty())
-        AddHeader("Accept: " + Accept);
-    LimitBody(BodyLimit);
-    curl_easy_setopt(Curl, CURLOPT_WRITEFUNCTION, &Impl::writeBody);
-    curl_easy_setopt(Curl, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(Curl, CURLOPT_HEADERFUNCTION, &Impl::writeHeader);
-    curl_easy_setopt(Curl, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(Curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(Curl, CURLOPT_XFERINFOFUNCTION, &Impl::transferInfo);
-    curl_easy_setopt(Curl, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stallTimeout));
+    if (!userAgent.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_USERAGENT, userAgent.constData());
+    if (!accept.isEmpty())
+        addHeader("Accept: " + accept);
+    limitBody(bodyLimit);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Impl::writeBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Impl::writeHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Impl::transferInfo);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
     if (CanCountUnacknowledgedBytes()) {
-        curl_easy_setopt(Curl, CURLOPT_OPENSOCKETFUNCTION, &Impl::openSocket);
-        curl_easy_setopt(Curl, CURLOPT_OPENSOCKETDATA, this);
-        curl_easy_setopt(Curl, CURLOPT_CLOSESOCKETFUNCTION, &Impl::closeSocket);
-        curl_easy_setopt(Curl, CURLOPT_CLOSESOCKETDATA, this);
+        curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &Impl::openSocket);
+        curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, this);
+        curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, &Impl::closeSocket);
+        curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, this);
     }
 }
 
@@ -99,32 +157,32 @@ int HttpClient::Impl::closeSocket(void *self, curl_socket_t socket)
     return CloseSocket(socket);
 }
 
-void HttpClient::Impl::AddHeader(const QByteArray &Header)
+void HttpClient::Impl::addHeader(const QByteArray &Header)
 {
     m_headers = curl_slist_append(m_headers, Header.constData());
-    curl_easy_setopt(Curl, CURLOPT_HTTPHEADER, m_headers);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, m_headers);
 }
 
-void HttpClient::Impl::LimitBody(qint64 Bytes)
+void HttpClient::Impl::limitBody(qint64 Bytes)
 {
     m_limit = std::max<qint64>(0, Bytes);
     // A declared length over the limit fails the request before its body is read.
-    curl_easy_setopt(Curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_limit));
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_limit));
 }
 
-HttpResult HttpClient::Impl::Perform()
+HttpResult HttpClient::Impl::perform()
 {
     HttpResult result;
-    if (CancelFlag && CancelFlag->load()) {
+    if (cancelFlag && cancelFlag->load()) {
         result.Error = QStringLiteral("Operation aborted");
         result.Cancelled = true;
         return result;
     }
-    const CURLcode code = curl_easy_perform(Curl);
+    const CURLcode code = curl_easy_perform(curl);
     long status = 0;
-    curl_easy_getinfo(Curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     char *contentType = nullptr;
-    curl_easy_getinfo(Curl, CURLINFO_CONTENT_TYPE, &contentType);
+    curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
     result.Status = status;
     result.ContentType = contentType ? QByteArray(contentType) : QByteArray();
     result.Body = std::move(m_body);
@@ -181,7 +239,7 @@ std::size_t HttpClient::Impl::writeHeader(
     // one is the answer's.
     if (length >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
         try {
-            impl->StatusLine = QByteArray(data, static_cast<qsizetype>(length)).trimmed();
+            impl->statusLine = QByteArray(data, static_cast<qsizetype>(length)).trimmed();
         } catch (...) {
             return 0;
         }
@@ -193,7 +251,7 @@ int HttpClient::Impl::transferInfo(
     void *self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow)
 {
     auto *impl = static_cast<Impl *>(self);
-    bool go = !(impl->CancelFlag && impl->CancelFlag->load());
+    bool go = !(impl->cancelFlag && impl->cancelFlag->load());
     if (ulTotal > 0) {
         // An upload counts what has reached the server, not what the socket buffers took in
         // (megabytes at once); only one request runs, so idle connections hold nothing.
@@ -203,9 +261,9 @@ int HttpClient::Impl::transferInfo(
         ulNow = std::max<curl_off_t>(impl->m_reportedUp, std::max<curl_off_t>(0, ulNow - waiting));
         impl->m_reportedUp = ulNow;
     }
-    if (go && impl->Progress) {
+    if (go && impl->progress) {
         try {
-            go = impl->Progress(dlTotal, dlNow, ulTotal, ulNow);
+            go = impl->progress({dlTotal, dlNow, ulTotal, ulNow});
         } catch (...) {
             go = false;
         }
@@ -223,39 +281,39 @@ HttpClient::~HttpClient() = default;
 
 void HttpClient::SetConnectTimeout(int Seconds)
 {
-    d->ConnectTimeout = Seconds;
+    d->connectTimeout = Seconds;
 }
 
 void HttpClient::SetStallTimeout(int Seconds)
 {
-    d->StallTimeout = Seconds;
+    d->stallTimeout = Seconds;
 }
 
 void HttpClient::SetUserAgent(const QByteArray &UserAgent)
 {
-    d->UserAgent = UserAgent;
+    d->userAgent = UserAgent;
 }
 
 void HttpClient::SetAccept(const QByteArray &Accept)
 {
-    d->Accept = Accept;
+    d->accept = Accept;
 }
 
 void HttpClient::SetBodyLimit(qint64 Bytes)
 {
-    d->BodyLimit = Bytes;
+    d->bodyLimit = Bytes;
 }
 
 void HttpClient::SetCancelFlag(const std::atomic<bool> *Flag)
 {
-    d->CancelFlag = Flag;
+    d->cancelFlag = Flag;
 }
 
 HttpResult HttpClient::Get(const QByteArray &Address)
 {
-    d->Prepare(Address);
-    curl_easy_setopt(d->Curl, CURLOPT_HTTPGET, 1L);
-    return d->Perform();
+    d->prepare(Address);
+    curl_easy_setopt(d->curl, CURLOPT_HTTPGET, 1L);
+    return d->perform();
 }
 
 HttpResult HttpClient::Get(const QString &Address)
@@ -272,13 +330,121 @@ QByteArray HttpClient::GetOrThrow(const QString &Address)
 QByteArray HttpClient::GetOrThrow(const QByteArray &Address)
 {
     HttpResult result = Get(Address);
-    if (!result.Error.isEmpty())
-        throw HttpError(result.Error);
-    if (!result.Ok()) {
-        const QByteArray line = d->StatusLine.isEmpty()
-            ? "HTTP/1.1 " + QByteArray::number(result.Status)
-            : d->StatusLine;
-        throw HttpError(QString::fromLatin1(line));
-    }
+    if (!result.Ok())
+        throw HttpError(errorText(result));
     return result.Body;
+}
+
+void HttpClient::setProgress(std::function<bool(const Progress &)> Hook)
+{
+    d->progress = std::move(Hook);
+}
+
+QByteArray HttpClient::lastStatusLine() const
+{
+    return d->statusLine;
+}
+
+QString HttpClient::errorText(const HttpResult &Result) const
+{
+    if (!Result.Error.isEmpty())
+        return Result.Error;
+    if (!d->statusLine.isEmpty())
+        return QString::fromLatin1(d->statusLine);
+    return QStringLiteral("HTTP/1.1 %1").arg(Result.Status);
+}
+
+FormPart FormPart::Text(const QByteArray &Name, const QByteArray &Value)
+{
+    FormPart part;
+    part.Name = Name;
+    part.Value = Value;
+    return part;
+}
+
+FormPart FormPart::File(const QByteArray &Name, const QString &LocalFile,
+    const QByteArray &FileName, const QByteArray &ContentType)
+{
+    FormPart part;
+    part.Name = Name;
+    part.LocalFile = LocalFile;
+    part.FileName = FileName;
+    part.ContentType = ContentType;
+    return part;
+}
+
+namespace {
+
+std::size_t readFile(char *buffer, std::size_t size, std::size_t count, void *file)
+{
+    const qint64 got = static_cast<QFile *>(file)->read(buffer, static_cast<qint64>(size * count));
+    return got < 0 ? CURL_READFUNC_ABORT : static_cast<std::size_t>(got);
+}
+
+int seekFile(void *file, curl_off_t offset, int origin)
+{
+    auto *f = static_cast<QFile *>(file);
+    qint64 target = offset;
+    if (origin == SEEK_CUR)
+        target += f->pos();
+    else if (origin == SEEK_END)
+        target += f->size();
+    return f->seek(target) ? CURL_SEEKFUNC_OK : CURL_SEEKFUNC_FAIL;
+}
+
+struct MimeDeleter
+{
+    void operator()(curl_mime *mime) const { curl_mime_free(mime); }
+};
+
+struct SlistDeleter
+{
+    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
+};
+
+} // namespace
+
+HttpResult HttpClient::postForm(
+    const QByteArray &Address, const QList<FormPart> &Parts, qint64 AnswerLimit)
+{
+    // The files are open exactly as long as their form exists.
+    std::vector<std::unique_ptr<QFile>> files;
+    for (const FormPart &part : Parts) {
+        if (part.LocalFile.isEmpty())
+            continue;
+        auto file = std::make_unique<QFile>(part.LocalFile);
+        if (!file->open(QIODevice::ReadOnly))
+            throw HttpError(QStringLiteral("Cannot open file \"%1\". %2")
+                                .arg(part.LocalFile, file->errorString()));
+        files.push_back(std::move(file));
+    }
+
+    d->prepare(Address);
+    d->limitBody(AnswerLimit);
+    std::unique_ptr<curl_mime, MimeDeleter> mime(curl_mime_init(d->curl));
+    std::unique_ptr<curl_slist, SlistDeleter> binary(
+        curl_slist_append(nullptr, "Content-Transfer-Encoding: binary"));
+    std::size_t fileIndex = 0;
+    for (const FormPart &part : Parts) {
+        curl_mimepart *p = curl_mime_addpart(mime.get());
+        curl_mime_name(p, part.Name.constData());
+        if (part.LocalFile.isEmpty()) {
+            curl_mime_data(p, part.Value.constData(), static_cast<size_t>(part.Value.size()));
+            continue;
+        }
+        QFile *file = files[fileIndex++].get();
+        curl_mime_data_cb(
+            p, static_cast<curl_off_t>(file->size()), &readFile, &seekFile, nullptr, file);
+        curl_mime_filename(p, part.FileName.constData());
+        curl_mime_type(p, part.ContentType.constData());
+        // Stated as a header of its own: libcurl's "binary" encoder would write the same line,
+        // but only after headers we give, and the service expects it last.
+        curl_mime_headers(p, binary.get(), 0);
+    }
+    curl_easy_setopt(d->curl, CURLOPT_MIMEPOST, mime.get());
+    // No "Expect: 100-continue" round trip before large bodies.
+    d->addHeader("Expect:");
+    HttpResult result = d->perform();
+    curl_easy_setopt(d->curl, CURLOPT_MIMEPOST, nullptr);
+    return result;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -26,6 +28,23 @@ struct HttpResult
     bool Cancelled = false; // the cancel flag (or a progress hook) stopped the request
 
     bool Ok() const { return Error.isEmpty() && Status >= 200 && Status < 300; }
+};
+
+// One part of a multipart/form-data post, in the order given. A text part carries only its
+// Content-Disposition; a file part its Content-Disposition with the filename parameter, its
+// Content-Type and "Content-Transfer-Encoding: binary", then the file's bytes, streamed from
+// disk.
+struct FormPart
+{
+    QByteArray Name;
+    QByteArray Value;       // text part: the bytes as sent
+    QString LocalFile;      // file part: the file to send (empty for a text part)
+    QByteArray FileName;    // file part: the filename parameter, as sent
+    QByteArray ContentType; // file part
+
+    static FormPart Text(const QByteArray &Name, const QByteArray &Value);
+    static FormPart File(const QByteArray &Name, const QString &LocalFile,
+        const QByteArray &FileName, const QByteArray &ContentType);
 };
 
 class HttpError : public std::runtime_error
@@ -62,13 +81,39 @@ public:
     QByteArray GetOrThrow(const QString &Address);
     QByteArray GetOrThrow(const QByteArray &Address); // the address as it goes on the wire
 
+    // Posts the form with the client's session (cookies, headers, limits), taking an answer
+    // of at most AnswerLimit bytes. Throws HttpError when a file part cannot be opened (the
+    // form cannot be built); every transport failure, an answer over the limit included,
+    // comes back in the result like a Get's.
+    HttpResult postForm(const QByteArray &Address, const QList<FormPart> &Parts, qint64 AnswerLimit);
+
     // A cancel flag read before the request and between progress reports: when it turns true
     // the request is aborted (HttpResult::Cancelled).
     void SetCancelFlag(const std::atomic<bool> *Flag);
 
-    struct Impl;
-    Impl *impl() const { return d.get(); }
+    // Where a request stands, as the progress hook sees it. Totals are 0 while unknown. An
+    // upload counts what has reached the server, not what the socket buffers took in
+    // (megabytes at once), so a gauge of it follows the server.
+    struct Progress
+    {
+        std::int64_t DownloadTotal = 0;
+        std::int64_t DownloadNow = 0;
+        std::int64_t UploadTotal = 0;
+        std::int64_t UploadNow = 0;
+    };
+    // Called on every progress report of every request, on the requesting thread; returning
+    // false (or throwing) aborts the request (HttpResult::Cancelled). The cancel flag is read
+    // as well, whatever the hook says; a set flag skips the hook.
+    void setProgress(std::function<bool(const Progress &)> Hook);
+
+    // The status line of the last answer ("HTTP/1.1 404 Not Found"), without CR LF; empty
+    // when no answer came.
+    QByteArray lastStatusLine() const;
+    // The text of a failed request: the transport's error, else the status line of the error
+    // answer (Result must be the last request's).
+    QString errorText(const HttpResult &Result) const;
 
 private:
+    struct Impl;
     std::unique_ptr<Impl> d;
 };

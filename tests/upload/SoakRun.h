@@ -248,7 +248,7 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
             {"stall_seconds", Opt.StallSeconds}, {"max_after_bytes", 400000}}}};
     if (savedMidStore && !web) {
         const QByteArray remote
-            = toCp949(RemotePhotoPath(UploadEngine::OrdersFolder(stamp, Opt.User),
+            = toCp949(RemotePhotoPath(UploadEngine::ordersFolder(stamp, Opt.User),
                 UploadName(stamp, saved, list[saved]->FileName)));
         faults.insert("stor",
             QJsonArray {QJsonObject {{"action", "stall"}, {"seconds", 0.4},
@@ -264,24 +264,21 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
     clock.start();
     {
         UploadEngine engine(rec);
-        engine.Settings = uploadtest::SettingsFor(Service);
-        engine.Settings.FtpStallTimeout = Opt.StallLimit;
-        engine.Settings.HttpStallTimeout = Opt.StallLimit;
-        engine.Settings.PhotoPauseMs = 0;
-        engine.Orders = list;
-        engine.UserID = Opt.User;
-        engine.Reset();
-        engine.start();
+        UploadSettings settings = uploadtest::SettingsFor(Service);
+        settings.FtpStallTimeout = Opt.StallLimit;
+        settings.HttpStallTimeout = Opt.StallLimit;
+        settings.PhotoPauseMs = 0;
+        engine.start(UploadRequest::Of(Opt.User, list, settings));
         if (!engine.wait(Opt.RunLimitMs)) {
             out.Hung = true;
             out.Faults << QStringLiteral("no end after %1 ms").arg(Opt.RunLimitMs);
-            engine.RequestCancel();
+            engine.requestCancel();
             rec.Hook = nullptr;
             rec.GaugeHook = nullptr;
         }
         engine.wait();
-        out.Completed = engine.Completed;
-        out.Reconnects = engine.ReconnectCount;
+        out.Completed = engine.Completed();
+        out.Reconnects = engine.ReconnectCount();
     }
     out.Ms = clock.elapsed();
     out.Events = QStringLiteral("deleted %1 at %2%3; saved over %4%5")
@@ -306,8 +303,8 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
         hostFiles.insert(
             PrintService::bytes(f.value("path")), f.value("sha256").toString().toLatin1());
     }
-    const QByteArray cartPath = toCp949(UploadEngine::OrdersFolder(stamp, Opt.User)
-        + UploadEngine::CartInfoFileName(stamp, Opt.User));
+    const QByteArray cartPath = toCp949(UploadEngine::ordersFolder(stamp, Opt.User)
+        + UploadEngine::cartInfoFileName(stamp, Opt.User));
     int cartPostsStored = 0;
     // (without the bodies: on the web route they are every photo again)
     for (const QJsonValue &v : Service.record({{"kinds", QJsonArray {"http"}}, {"bodies", false}}))
@@ -337,10 +334,10 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
             const QString name = UploadName(stamp, i, list[i]->FileName);
             cartInfo += toCp949(name + u':' + list[i]->CartInfoLine());
             const QByteArray photo
-                = toCp949(RemotePhotoPath(UploadEngine::OrdersFolder(stamp, Opt.User), name));
+                = toCp949(RemotePhotoPath(UploadEngine::ordersFolder(stamp, Opt.User), name));
             known.insert(photo);
             QString thumbText
-                = RemoteThumbnailPath(UploadEngine::ThumbsFolder(stamp, Opt.User), name);
+                = RemoteThumbnailPath(UploadEngine::thumbsFolder(stamp, Opt.User), name);
             const QByteArray thumb = toCp949(thumbText.replace(u' ', u'_'));
             if (!webRoute)
                 known.insert(thumb);
@@ -382,7 +379,7 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
         if (rec.Browser.size() != 1) {
             out.Faults << QStringLiteral("%1 basket pages opened").arg(rec.Browser.size());
         } else if (rec.Browser.first()
-            != UploadEngine::BasketAddress(Service.webUrl(), stamp, Opt.User)) {
+            != UploadEngine::basketAddress(Service.webUrl(), stamp, Opt.User)) {
             out.Faults << QStringLiteral("basket address %1")
                               .arg(QString::fromLatin1(rec.Browser.first()));
         } else {

@@ -176,6 +176,12 @@ inline UploadSettings SettingsFor(const PrintService &Service)
     return s;
 }
 
+// The request of one upload of Shots for User over Service.
+inline UploadRequest RequestFor(const PrintService &Service, const QString &User, const Photos &Shots)
+{
+    return UploadRequest::Of(User, Shots.Orders(), SettingsFor(Service));
+}
+
 inline QByteArray ReadLocal(const QString &Path)
 {
     QFile f(Path);

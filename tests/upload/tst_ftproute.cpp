@@ -25,16 +25,13 @@ class TestFtpRoute : public QObject
         const std::function<void(UploadSettings &)> &tune = {})
     {
         UploadEngine engine(rec);
-        engine.Settings = SettingsFor(service);
+        UploadRequest request = RequestFor(service, User, photos);
         if (tune)
-            tune(engine.Settings);
-        engine.Orders = photos.Orders();
-        engine.UserID = User;
-        engine.Reset();
+            tune(request.Settings);
         hookEngine = &engine;
-        const bool ok = engine.RunUpload();
+        const bool ok = engine.RunUpload(std::move(request));
         hookEngine = nullptr;
-        reconnects = engine.ReconnectCount;
+        reconnects = engine.ReconnectCount();
         return ok;
     }
 
@@ -42,7 +39,7 @@ class TestFtpRoute : public QObject
     {
         bool ok = false;
         const QByteArray bytes = service.readFile(
-            OrdersPath(User, UploadEngine::CartInfoFileName(Stamp, User)), &ok);
+            OrdersPath(User, UploadEngine::cartInfoFileName(Stamp, User)), &ok);
         return ok ? bytes : QByteArray("(missing)");
     }
 
@@ -432,7 +429,7 @@ private slots:
         Recorder rec;
         rec.Hook = [&](const QString &kind, const QString &text) {
             if (kind == "Total" && text == "1/2")
-                hookEngine->RequestCancel();
+                hookEngine->requestCancel();
         };
         QVERIFY(!upload(photos, rec));
         QCOMPARE(Args(service, "STOR").size(), 2); // the first photo and its thumbnail
@@ -466,7 +463,7 @@ private slots:
         Recorder rec;
         rec.GaugeHook = [&](std::int64_t max, std::int64_t progress) {
             if (max > 1000000 && progress > 100000)
-                hookEngine->RequestCancel();
+                hookEngine->requestCancel();
         };
         QElapsedTimer clock;
         clock.start();
@@ -487,7 +484,7 @@ private slots:
         Recorder rec;
         rec.Hook = [&](const QString &kind, const QString &text) {
             if (kind == "Message" && text == UploadTexts::Connecting)
-                hookEngine->RequestCancel();
+                hookEngine->requestCancel();
         };
         QVERIFY(!upload(photos, rec));
         QVERIFY(service.ftpCommands().isEmpty());

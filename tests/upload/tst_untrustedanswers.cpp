@@ -37,11 +37,7 @@ class TestUntrustedAnswers : public QObject
     bool upload(Recorder &Rec, const QString &User, Photos &Shots)
     {
         UploadEngine engine(Rec);
-        engine.Settings = SettingsFor(service);
-        engine.Orders = Shots.Orders();
-        engine.UserID = User;
-        engine.Reset();
-        return engine.RunUpload();
+        return engine.RunUpload(RequestFor(service, User, Shots));
     }
 
 private slots:
