@@ -153,6 +153,8 @@ public:
         return out;
     }
     TOrder &At(int i) { return *m_orders.at(i); }
+    // The order goes, as when the cart drops it; its file stays.
+    void Remove(int i) { m_orders.erase(m_orders.begin() + i); }
     QString Folder() const { return m_dir.path(); }
 
 private:
