@@ -28,7 +28,9 @@ constexpr int ThumbnailsAhead = 3; // thumbnails asked for beyond the photo bein
 class UploadFailure : public std::runtime_error
 {
 public:
-    explicit UploadFailure(const QString &text) : std::runtime_error(text.toStdString()) {}
+    explicit UploadFailure(const QString &text)
+        : std::runtime_error(text.toStdString())
+    { }
 };
 
 // The server-time answer is the order stamp, YYYYMMDDhhmmss and a digit; it needs a few bytes.
@@ -75,22 +77,22 @@ struct PhotoVersion
     QDateTime Modified;
     QDateTime Changed;
 
-    static PhotoVersion Of(const QString &FileName)
+    static PhotoVersion of(const QString &FileName)
     {
         const QFileInfo info(FileName);
-        return {info.exists() ? info.size() : -1,
-            info.lastModified(), info.metadataChangeTime()};
+        return {info.exists() ? info.size() : -1, info.lastModified(), info.metadataChangeTime()};
     }
     // True when the file changed since and may be sent once more; throws when it cannot.
-    bool ChangedSince(const QString &FileName, int Sends) const
+    bool changedSince(const QString &FileName, int Sends) const
     {
-        const PhotoVersion now = Of(FileName);
+        const PhotoVersion now = of(FileName);
         if (now.Size == Size && now.Modified == Modified && now.Changed == Changed)
             return false;
         if (now.Size < 0)
             throw UploadFailure(QStringLiteral("Cannot open file \"%1\".").arg(FileName));
         if (Sends >= MaxSends)
-            throw UploadFailure(QStringLiteral("The photo \"%1\" kept changing while it was sent.").arg(FileName));
+            throw UploadFailure(
+                QStringLiteral("The photo \"%1\" kept changing while it was sent.").arg(FileName));
         return true;
     }
 };
@@ -360,7 +362,7 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
         const QString remote = RemotePhotoPath(orders, uploadName);
         bool stopped = false;
         for (int sends = 1;; ++sends) {
-            const PhotoVersion sent = PhotoVersion::Of(order.FileName);
+            const PhotoVersion sent = PhotoVersion::of(order.FileName);
             const bool stored = m_ftp->StoreFile(order.FileName, remote);
             noteSilentReconnect();
             if (!stored) {
@@ -383,7 +385,7 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
                     throw FtpError(m_ftp->LastError());
                 }
             }
-            if (!sent.ChangedSince(order.FileName, sends))
+            if (!sent.changedSince(order.FileName, sends))
                 break;
         }
         if (stopped) {
@@ -459,18 +461,18 @@ bool UploadEngine::SendByHttp(const QString &Stamp, QString &CartInfo)
         const UploadOrder &order = OrderAt(i);
         const QString uploadName = UploadName(Stamp, i, order.FileName);
         m_observer.SetMessage(UploadTexts::Sending + CleanFileName(order.FileName));
-        const QList<FormPart> form{
-            FormPart::Text("dst_dir", toCp949(orders)),
-            FormPart::Text("dst_filename", toCp949(uploadName)),
-            FormPart::File("file", order.FileName, toCp949(order.FileName), "application/unknown"),
+        const QList<FormPart> form {
+            FormPart::text("dst_dir", toCp949(orders)),
+            FormPart::text("dst_filename", toCp949(uploadName)),
+            FormPart::file("file", order.FileName, toCp949(order.FileName), "application/unknown"),
         };
         HttpResult answer;
         for (int sends = 1;; ++sends) {
-            const PhotoVersion sent = PhotoVersion::Of(order.FileName);
+            const PhotoVersion sent = PhotoVersion::of(order.FileName);
             workBegin(QFileInfo(order.FileName).size());
             answer = m_http->postForm(address, form, UploadAnswerLimit);
             workEnd();
-            if (!answer.Ok() || !sent.ChangedSince(order.FileName, sends))
+            if (!answer.Ok() || !sent.changedSince(order.FileName, sends))
                 break;
         }
         if (answer.Cancelled) {
@@ -496,11 +498,11 @@ bool UploadEngine::SendCartInfo(const QString &CartInfo, const QString &CartInfo
     QString dir;
     QString fileName;
     splitCartInfoPath(CartInfoPath, dir, fileName);
-    const QList<FormPart> form{
-        FormPart::Text("dir", toCp949(dir)),
-        FormPart::Text("filename", toCp949(fileName)),
-        FormPart::Text("contents", toCp949(fullWidthPercent(CartInfo))),
-        FormPart::Text("contents", toCp949(CartInfo)),
+    const QList<FormPart> form {
+        FormPart::text("dir", toCp949(dir)),
+        FormPart::text("filename", toCp949(fileName)),
+        FormPart::text("contents", toCp949(fullWidthPercent(CartInfo))),
+        FormPart::text("contents", toCp949(CartInfo)),
     };
     workBegin(0);
     const HttpResult answer = m_http->postForm(

@@ -92,11 +92,11 @@ private:
     IUploadObserver &m_observer;
     // Replaced only while no upload runs; the upload reads it, never writes it.
     std::shared_ptr<const UploadRequest> m_request;
-    std::atomic<bool> m_cancelRequest{false};
-    std::atomic<std::int64_t> m_transferStartMs{0};
-    std::atomic<int> m_reconnectCount{0};
-    std::atomic<bool> m_completed{false};
-    std::atomic<bool> m_ftpAvailable{true};
+    std::atomic<bool> m_cancelRequest {false};
+    std::atomic<std::int64_t> m_transferStartMs {0};
+    std::atomic<int> m_reconnectCount {0};
+    std::atomic<bool> m_completed {false};
+    std::atomic<bool> m_ftpAvailable {true};
     TransferProgress m_progress;
     TimeLeft m_timeLeft;
     std::int64_t m_bytesBefore = 0; // of the stores done, for the time left

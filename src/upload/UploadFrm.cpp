@@ -78,12 +78,12 @@ TfrmUpload::TfrmUpload(QWidget *Owner)
         });
     connect(&m_engine, &UploadEngine::finished, this, [this](bool Ok) { engineFinished(Ok); });
 
-    m_bridge.OnShowMessage = [this](const QString &Text) {
+    m_bridge.onShowMessage = [this](const QString &Text) {
         QMessageBox box(QMessageBox::NoIcon, AppTitle(), Text, QMessageBox::Ok, this);
         box.setObjectName(QString::fromLatin1(MessageBoxName));
         box.exec();
     };
-    m_bridge.OnAskWebRoute = [this](const QString &Question) {
+    m_bridge.onAskWebRoute = [this](const QString &Question) {
         QMessageBox box(QMessageBox::Question, UploadTexts::ConfirmCaption, Question,
             QMessageBox::Yes | QMessageBox::No, this);
         box.setObjectName(QString::fromLatin1(QuestionBoxName));
@@ -91,7 +91,7 @@ TfrmUpload::TfrmUpload(QWidget *Owner)
         box.button(QMessageBox::No)->setObjectName(QStringLiteral("btnNo"));
         return box.exec() == QMessageBox::Yes;
     };
-    m_bridge.OnShowError = [this](const QString &Text) {
+    m_bridge.onShowError = [this](const QString &Text) {
         m_errorShown = true;
         KestrunApplication::ShowException(Text);
     };
@@ -161,7 +161,7 @@ void TfrmUpload::TimerTimer()
 {
     m_timer->stop();
     ui->lblMessage->setText(UploadTexts::Connecting);
-    m_engine.start(UploadRequest::Of(UserID, Orders, m_settings));
+    m_engine.start(UploadRequest::fromOrders(UserID, Orders, m_settings));
 }
 
 void TfrmUpload::engineFinished(bool Ok)

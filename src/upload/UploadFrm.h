@@ -38,7 +38,7 @@ public:
     // All photos sent, the cart-info file posted and the basket page opened.
     bool Completed() const { return m_completed; }
     // True while the upload runs on its thread.
-    bool IsRunning() const { return m_engine.isRunning(); }
+    bool isRunning() const { return m_engine.isRunning(); }
 
     // The engine's addresses and limits; tests shorten them before showing.
     UploadSettings &Settings() { return m_settings; }
@@ -79,7 +79,7 @@ private:
     Ui::TfrmUpload *ui;
     UploadObserverBridge m_bridge;
     UploadEngine m_engine;
-    UploadSettings m_settings = UploadSettings::FromConfig();
+    UploadSettings m_settings = UploadSettings::fromConfig();
     QTimer *m_timer;
     bool m_completed = false;
     bool m_activated = false;  // this showing has armed the timer

@@ -48,8 +48,8 @@ void UploadObserverBridge::ShowMessage(const QString &Text)
 {
     callAndWait(
         [this, Text] {
-            if (OnShowMessage)
-                OnShowMessage(Text);
+            if (onShowMessage)
+                onShowMessage(Text);
             return true;
         },
         true);
@@ -57,16 +57,16 @@ void UploadObserverBridge::ShowMessage(const QString &Text)
 
 bool UploadObserverBridge::AskWebRoute(const QString &Question)
 {
-    return callAndWait([this, Question] { return OnAskWebRoute ? OnAskWebRoute(Question) : false; },
-        false);
+    return callAndWait(
+        [this, Question] { return onAskWebRoute ? onAskWebRoute(Question) : false; }, false);
 }
 
 void UploadObserverBridge::ShowError(const QString &Text)
 {
     callAndWait(
         [this, Text] {
-            if (OnShowError)
-                OnShowError(Text);
+            if (onShowError)
+                onShowError(Text);
             return true;
         },
         true);

@@ -2,12 +2,12 @@
 
 #include "model/uBrimvaleOrders.h"
 
-UploadOrder UploadOrder::Of(const TOrder &Order)
+UploadOrder UploadOrder::fromOrder(const TOrder &Order)
 {
     return {Order.FileName, Order.CartInfoLine()};
 }
 
-UploadRequest UploadRequest::Of(
+UploadRequest UploadRequest::fromOrders(
     const QString &UserID, const QList<TOrder *> &Orders, const UploadSettings &Settings)
 {
     UploadRequest request;
@@ -15,6 +15,6 @@ UploadRequest UploadRequest::Of(
     request.Settings = Settings;
     request.Orders.reserve(Orders.size());
     for (const TOrder *order : Orders)
-        request.Orders.append(UploadOrder::Of(*order));
+        request.Orders.append(UploadOrder::fromOrder(*order));
     return request;
 }

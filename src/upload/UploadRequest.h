@@ -15,7 +15,7 @@ struct UploadOrder
     QString FileName;
     QString CartInfoLine; // ends in CR LF
 
-    static UploadOrder Of(const TOrder &Order);
+    static UploadOrder fromOrder(const TOrder &Order);
 };
 
 // Everything one upload is given, fixed when it begins: who sends, which photos with which
@@ -24,9 +24,9 @@ struct UploadRequest
 {
     QString UserID;
     QList<UploadOrder> Orders;
-    UploadSettings Settings = UploadSettings::FromConfig();
+    UploadSettings Settings = UploadSettings::fromConfig();
 
     // A snapshot of the order list as it is now.
-    static UploadRequest Of(
+    static UploadRequest fromOrders(
         const QString &UserID, const QList<TOrder *> &Orders, const UploadSettings &Settings);
 };

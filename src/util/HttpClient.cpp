@@ -354,7 +354,7 @@ QString HttpClient::errorText(const HttpResult &Result) const
     return QStringLiteral("HTTP/1.1 %1").arg(Result.Status);
 }
 
-FormPart FormPart::Text(const QByteArray &Name, const QByteArray &Value)
+FormPart FormPart::text(const QByteArray &Name, const QByteArray &Value)
 {
     FormPart part;
     part.Name = Name;
@@ -362,7 +362,7 @@ FormPart FormPart::Text(const QByteArray &Name, const QByteArray &Value)
     return part;
 }
 
-FormPart FormPart::File(const QByteArray &Name, const QString &LocalFile,
+FormPart FormPart::file(const QByteArray &Name, const QString &LocalFile,
     const QByteArray &FileName, const QByteArray &ContentType)
 {
     FormPart part;

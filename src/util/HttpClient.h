@@ -21,10 +21,10 @@
 // percent-encoded as UTF-8 (escapes that are not UTF-8 do not survive it: send bytes then).
 struct HttpResult
 {
-    long Status = 0;        // HTTP status, 0 when no answer came
-    QByteArray Body;        // the whole response body (of an error status: at most the limit)
+    long Status = 0; // HTTP status, 0 when no answer came
+    QByteArray Body; // the whole response body (of an error status: at most the limit)
     QByteArray ContentType; // the Content-Type header, as sent
-    QString Error;          // empty when a response arrived (whatever its status)
+    QString Error; // empty when a response arrived (whatever its status)
     bool Cancelled = false; // the cancel flag (or a progress hook) stopped the request
 
     bool Ok() const { return Error.isEmpty() && Status >= 200 && Status < 300; }
@@ -37,20 +37,22 @@ struct HttpResult
 struct FormPart
 {
     QByteArray Name;
-    QByteArray Value;       // text part: the bytes as sent
-    QString LocalFile;      // file part: the file to send (empty for a text part)
-    QByteArray FileName;    // file part: the filename parameter, as sent
+    QByteArray Value; // text part: the bytes as sent
+    QString LocalFile; // file part: the file to send (empty for a text part)
+    QByteArray FileName; // file part: the filename parameter, as sent
     QByteArray ContentType; // file part
 
-    static FormPart Text(const QByteArray &Name, const QByteArray &Value);
-    static FormPart File(const QByteArray &Name, const QString &LocalFile,
+    static FormPart text(const QByteArray &Name, const QByteArray &Value);
+    static FormPart file(const QByteArray &Name, const QString &LocalFile,
         const QByteArray &FileName, const QByteArray &ContentType);
 };
 
 class HttpError : public std::runtime_error
 {
 public:
-    explicit HttpError(const QString &text) : std::runtime_error(text.toStdString()) {}
+    explicit HttpError(const QString &text)
+        : std::runtime_error(text.toStdString())
+    { }
     QString Text() const { return QString::fromStdString(what()); }
 };
 
@@ -62,8 +64,8 @@ public:
     HttpClient(const HttpClient &) = delete;
     HttpClient &operator=(const HttpClient &) = delete;
 
-    void SetConnectTimeout(int Seconds);     // default 15
-    void SetStallTimeout(int Seconds);       // default 60: no progress for that long fails
+    void SetConnectTimeout(int Seconds); // default 15
+    void SetStallTimeout(int Seconds); // default 60: no progress for that long fails
     void SetUserAgent(const QByteArray &UserAgent);
     void SetAccept(const QByteArray &Accept);
     // The largest answer body the following requests take (default DefaultBodyLimit). A 2xx
@@ -85,7 +87,8 @@ public:
     // of at most AnswerLimit bytes. Throws HttpError when a file part cannot be opened (the
     // form cannot be built); every transport failure, an answer over the limit included,
     // comes back in the result like a Get's.
-    HttpResult postForm(const QByteArray &Address, const QList<FormPart> &Parts, qint64 AnswerLimit);
+    HttpResult postForm(
+        const QByteArray &Address, const QList<FormPart> &Parts, qint64 AnswerLimit);
 
     // A cancel flag read before the request and between progress reports: when it turns true
     // the request is aborted (HttpResult::Cancelled).

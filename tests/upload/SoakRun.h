@@ -268,7 +268,7 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
         settings.FtpStallTimeout = Opt.StallLimit;
         settings.HttpStallTimeout = Opt.StallLimit;
         settings.PhotoPauseMs = 0;
-        engine.start(UploadRequest::Of(Opt.User, list, settings));
+        engine.start(UploadRequest::fromOrders(Opt.User, list, settings));
         if (!engine.wait(Opt.RunLimitMs)) {
             out.Hung = true;
             out.Faults << QStringLiteral("no end after %1 ms").arg(Opt.RunLimitMs);

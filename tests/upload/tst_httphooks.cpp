@@ -19,9 +19,9 @@ class TestHttpHooks : public QObject
 
     QList<FormPart> photoForm(const QString &File, const QByteArray &Name) const
     {
-        return {FormPart::Text("dst_dir", "/images/orders/20240520/kim/"),
-            FormPart::Text("dst_filename", Name),
-            FormPart::File("file", File, Name, "application/unknown")};
+        return {FormPart::text("dst_dir", "/images/orders/20240520/kim/"),
+            FormPart::text("dst_filename", Name),
+            FormPart::file("file", File, Name, "application/unknown")};
     }
 
 private slots:
@@ -31,7 +31,7 @@ private slots:
     void progressHookStopsAPostMidway()
     {
         // About 8 s for the whole photo at this pace.
-        QVERIFY(service.setFaults({{"throttle", QJsonObject{{"http", 250000}}}}));
+        QVERIFY(service.setFaults({{"throttle", QJsonObject {{"http", 250000}}}}));
         Photos photos;
         const QString big = photos.AddLarge("big.jpg", 2000000);
         const qint64 size = QFileInfo(big).size();
@@ -46,7 +46,8 @@ private slots:
         });
         QElapsedTimer clock;
         clock.start();
-        const HttpResult stopped = http.postForm(photoScript(), photoForm(big, "big.jpg"), UploadAnswerLimit);
+        const HttpResult stopped
+            = http.postForm(photoScript(), photoForm(big, "big.jpg"), UploadAnswerLimit);
         QVERIFY(stopped.Cancelled);
         QVERIFY(!stopped.Error.isEmpty());
         QVERIFY2(clock.elapsed() < 6000, "the post ran on after the hook said stop");
@@ -60,7 +61,8 @@ private slots:
             return true;
         });
         const QString small = photos.Add("small.jpg");
-        const HttpResult sent = http.postForm(photoScript(), photoForm(small, "small.jpg"), UploadAnswerLimit);
+        const HttpResult sent
+            = http.postForm(photoScript(), photoForm(small, "small.jpg"), UploadAnswerLimit);
         QVERIFY2(sent.Ok(), qPrintable(http.errorText(sent)));
         QVERIFY(reached > QFileInfo(small).size());
         QCOMPARE(service.readFile(OrdersPath("kim", "small.jpg")), ReadLocal(small));
@@ -72,12 +74,13 @@ private slots:
     void errorStatusIsTheLastStatusLine()
     {
         QVERIFY(service.setFaults({{"http",
-            QJsonArray{QJsonObject{{"path", "/upload_file2.php"}, {"action", "status"},
-                {"status", 503}}}}}));
+            QJsonArray {QJsonObject {
+                {"path", "/upload_file2.php"}, {"action", "status"}, {"status", 503}}}}}));
         Photos photos;
         const QString small = photos.Add("small.jpg");
         HttpClient http;
-        const HttpResult answer = http.postForm(photoScript(), photoForm(small, "s.jpg"), UploadAnswerLimit);
+        const HttpResult answer
+            = http.postForm(photoScript(), photoForm(small, "s.jpg"), UploadAnswerLimit);
         QCOMPARE(answer.Status, 503L);
         QVERIFY(answer.Error.isEmpty());
         QVERIFY2(http.lastStatusLine().startsWith("HTTP/1."), http.lastStatusLine().constData());

@@ -33,7 +33,7 @@ private slots:
         photos.Add("a.jpg");
         UploadObserverBridge bridge;
         QThread *asked = nullptr;
-        bridge.OnAskWebRoute = [&](const QString &question) {
+        bridge.onAskWebRoute = [&](const QString &question) {
             asked = QThread::currentThread();
             return question == UploadTexts::WebRouteQuestion;
         };
@@ -83,7 +83,7 @@ private slots:
         photos.Add("a.jpg");
         UploadObserverBridge bridge;
         bool asked = false;
-        bridge.OnAskWebRoute = [&](const QString &) { return asked = true; };
+        bridge.onAskWebRoute = [&](const QString &) { return asked = true; };
         auto engine = std::make_unique<UploadEngine>(bridge);
         engine->start(request(photos));
         // No event is processed here, so the question stays open on the worker.
