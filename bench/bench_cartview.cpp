@@ -2,11 +2,11 @@
 // size, the time of RefreshView at scattered positions and of one wheel step while scrolling
 // through the whole list, and how many thumbnail loads run at a time meanwhile.
 // Run by bench/run-cartview.sh (offscreen).
-#include "app/Icons.h"
-#include "app/Skin.h"
 #include "cart/uOrderBrowser.h"
 #include "cart/uOrderFrame.h"
 #include "model/LoadThumbThreadObj.h"
+#include "ui/Icons.h"
+#include "ui/Skin.h"
 
 #include <QApplication>
 #include <QColor>

@@ -8,14 +8,14 @@
 //   bench_folderpage thumbs <folder> [count]     thumbnails of the first count photos, 5 threads
 // Run by bench/run-folderpage.sh.
 #include "../tests/common/JpegFixtures.h"
-#include "app/FolderPage.h"
-#include "app/FolderTree.h"
 #include "app/KestrunApplication.h"
 #include "app/MainFrm.h"
-#include "app/PhotoGrid.h"
-#include "app/PhotoThumbnails.h"
-#include "app/Skin.h"
 #include "cart/uOrderBrowser.h"
+#include "folder/FolderPage.h"
+#include "folder/FolderTree.h"
+#include "folder/PhotoGrid.h"
+#include "folder/PhotoThumbnails.h"
+#include "ui/Skin.h"
 
 #include <QDir>
 #include <QElapsedTimer>

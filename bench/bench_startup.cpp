@@ -4,9 +4,9 @@
 // (this process's peak, plus the web engine's helper processes). Run by bench/run-startup.sh.
 #include "app/KestrunApplication.h"
 #include "app/MainFrm.h"
-#include "app/Skin.h"
 #include "notices/NoticeWindows.h"
 #include "notices/WebView.h"
+#include "ui/Skin.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,14 +1,14 @@
 #include "app/BatchPanel.h"
 #include "ui_BatchPanel.h"
 
-#include "app/AppFonts.h"
-#include "app/KestrunApplication.h"
-#include "app/ModalResult.h"
 #include "cart/cSizeIndicator.h"
 #include "cart/uOrderBrowser.h"
 #include "model/uBrimvaleOrders.h"
 #include "notices/NoticeWindows.h"
 #include "notices/SizeAlertFrm.h"
+#include "ui/AppFonts.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/ModalResult.h"
 #include "util/UploadNames.h"
 
 #include <QCheckBox>
@@ -41,8 +41,8 @@ TBatchPanel::TBatchPanel(TOrderBrowser *Browser, QWidget *Parent)
     heading.setBold(true);
     ui->BatchHeading->setFont(heading);
     ui->GuideHeading->setFont(heading);
-    ui->BatchHeading->setStyleSheet(QStringLiteral(
-        "background-color: #c4d8f0; color: #15428b; border: 1px solid #8db2e3;"));
+    ui->BatchHeading->setStyleSheet(
+        QStringLiteral("background-color: #c4d8f0; color: #15428b; border: 1px solid #8db2e3;"));
     ui->GuideHeading->setStyleSheet(QStringLiteral(
         "background-color: #dfeaf7; color: #15428b; border-bottom: 1px solid #8db2e3;"));
 

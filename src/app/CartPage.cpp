@@ -6,6 +6,7 @@
 #include "model/uBrimvaleOrders.h"
 #include "notices/NoticeWindows.h"
 #include "notices/OptionAlertFrm.h"
+#include "ui/PlainMessage.h"
 #include "upload/UploadFrm.h"
 
 #include <QDir>
@@ -13,15 +14,16 @@
 #include <QFrame>
 #include <QLayout>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <memory>
 
-TCartPage::TCartPage(QFrame *BatchHost, QWidget *BrowserHost, CartPageHost Host, QObject *Parent)
+TCartPage::TCartPage(QFrame *BatchHost, QWidget *BrowserHost, QWidget *Window, QObject *Parent)
     : QObject(Parent)
-    , m_host(std::move(Host))
+    , m_window(Window)
 {
     m_browser = new TOrderBrowser(BrowserHost);
     m_browser->setObjectName(QStringLiteral("OrderBrowser"));
@@ -46,9 +48,7 @@ TCartPage::TCartPage(QFrame *BatchHost, QWidget *BrowserHost, CartPageHost Host,
 
 void TCartPage::showPlainMessage(const QString &Text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString(), Text, QMessageBox::Ok, m_host.Window);
-    box.setObjectName(QStringLiteral("PlainMessage"));
-    box.exec();
+    ShowPlainMessage(m_window, Text);
 }
 
 TCartPage::~TCartPage() = default;
@@ -93,7 +93,7 @@ void TCartPage::offerKeptListBack(const QString &Path)
         QStringLiteral("지난번 주문대기 목록에 사진 %1장이 남아 있습니다.\n"
                        "그 목록을 다시 불러올까요?")
             .arg(kept->size()),
-        QMessageBox::NoButton, m_host.Window);
+        QMessageBox::NoButton, m_window);
     box.setObjectName(QStringLiteral("RestoreQuestion"));
     QPushButton *yes = box.addButton(QStringLiteral("다시 불러오기"), QMessageBox::YesRole);
     QPushButton *no = box.addButton(QStringLiteral("비우고 시작"), QMessageBox::NoRole);
@@ -107,17 +107,14 @@ void TCartPage::offerKeptListBack(const QString &Path)
         return;
     }
 
-    if (m_host.ShowWaitPanel)
-        m_host.ShowWaitPanel();
+    emit WaitStarted();
     RestoredWaitingList restored = RestoreWaitingList(*kept);
     for (auto &order : restored.Orders)
         if (!m_browser->ContainsFileName(order->FileName))
             m_browser->AddOrder(std::move(order));
     m_browser->RefreshView();
-    if (m_host.ShowCartPage)
-        m_host.ShowCartPage();
-    if (m_host.HideWaitPanel)
-        m_host.HideWaitPanel();
+    emit PageWanted();
+    emit WaitEnded();
 
     QStringList notes;
     if (!restored.Missing.isEmpty()) {
@@ -139,6 +136,25 @@ void TCartPage::offerKeptListBack(const QString &Path)
         showPlainMessage(notes.join(QStringLiteral("\n\n")));
 }
 
+int TCartPage::AddPhotos(const QStringList &Paths, QProgressBar *Gauge)
+{
+    if (Gauge) {
+        Gauge->setMaximum(int(Paths.size()));
+        Gauge->setValue(0);
+    }
+    int added = 0;
+    for (int k = 0; k < Paths.size(); ++k) {
+        const QString &path = Paths[k];
+        if (m_browser->ContainsFileName(path))
+            continue; // a photo is listed once; its place and settings stay
+        m_browser->AddOrder(TOrder::Create(path));
+        ++added;
+        if (Gauge)
+            Gauge->setValue(k + 1);
+    }
+    return added;
+}
+
 void TCartPage::btnInitializeClick()
 {
     m_batch->ResetBatchPanel();
@@ -146,14 +162,12 @@ void TCartPage::btnInitializeClick()
 
 void TCartPage::btnClearClick()
 {
-    if (m_host.ShowWaitPanel)
-        m_host.ShowWaitPanel();
+    emit WaitStarted();
     m_browser->ClearOrders();
     m_batch->ResetBatchPanel();
     if (m_keeper)
         m_keeper->Discard();
-    if (m_host.HideWaitPanel)
-        m_host.HideWaitPanel();
+    emit WaitEnded();
 }
 
 void TCartPage::btnUploadClick()
@@ -176,10 +190,10 @@ void TCartPage::btnUploadClick()
         }
     }
 
-    auto upload = std::make_unique<TfrmUpload>(m_host.Window);
+    auto upload = std::make_unique<TfrmUpload>(m_window);
     for (const auto &order : m_browser->Orders())
         upload->Orders.append(order.get());
-    upload->UserID = m_host.UserID ? m_host.UserID() : QString();
+    upload->UserID = m_userID;
     upload->exec();
 
     if (upload->Completed()) {
@@ -188,8 +202,7 @@ void TCartPage::btnUploadClick()
         m_batch->ResetBatchPanel();
         if (m_keeper)
             m_keeper->Discard(); // written before the program ends: the keeper finishes its work
-        if (m_host.Terminate)
-            m_host.Terminate();
+        emit OrderCompleted();
     }
     // Not completed: the list, its settings and the panel stay as they were.
 }

@@ -2,46 +2,40 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
-#include <functional>
 #include <memory>
 
 class QFrame;
+class QProgressBar;
 class QTimer;
 class WaitingListKeeper;
 class QWidget;
 class TBatchPanel;
 class TOrderBrowser;
 
-// What the cart page needs of the main window.
-struct CartPageHost
-{
-    std::function<void()> ShowWaitPanel;
-    std::function<void()> HideWaitPanel;
-    std::function<void()> ShowCartPage;
-    std::function<QString()> UserID;
-    // Ends the program after a completed order.
-    std::function<void()> Terminate;
-    // Owner of the upload window.
-    QWidget *Window = nullptr;
-};
-
 // The waiting-list page's contents and commands: the order browser beside the batch panel,
-// "선택 초기화", "주문대기 비우기" and "사진 주문하기".
+// "선택 초기화", "주문대기 비우기" and "사진 주문하기". What it needs of the main window it asks
+// for by its signals.
 class TCartPage : public QObject
 {
     Q_OBJECT
 
 public:
     // Builds the batch panel into BatchHost and the order browser into BrowserHost (a host with
-    // a layout).
-    TCartPage(
-        QFrame *BatchHost, QWidget *BrowserHost, CartPageHost Host, QObject *Parent = nullptr);
+    // a layout). Window owns the page's modal windows (the upload, its messages).
+    TCartPage(QFrame *BatchHost, QWidget *BrowserHost, QWidget *Window, QObject *Parent = nullptr);
     ~TCartPage() override;
 
     TOrderBrowser *OrderBrowser() const { return m_browser; }
     TBatchPanel *Batch() const { return m_batch; }
-    CartPageHost &Host() { return m_host; }
+
+    // The customer the orders are sent for.
+    void SetUserID(const QString &UserID) { m_userID = UserID; }
+
+    // Appends an order per photo not yet listed, in order; Gauge (when given) counts the paths.
+    // Returns how many were added.
+    int AddPhotos(const QStringList &Paths, QProgressBar *Gauge = nullptr);
 
     // From now on the waiting list is kept in UserID's recovery file, about a second after each
     // change; a list kept before (a crash, a closed window) is first offered back.
@@ -59,12 +53,22 @@ public:
         return QStringLiteral("수량선택이 되지 않은 이미지가 있습니다");
     }
 
+signals:
+    // Long work starts and ends: the main window shows its wait panel in between.
+    void WaitStarted();
+    void WaitEnded();
+    // The page has something to show: it wants to be the active page.
+    void PageWanted();
+    // The order was sent and the list emptied: the program's work is done.
+    void OrderCompleted();
+
 private:
     void showPlainMessage(const QString &Text);
     void offerKeptListBack(const QString &Path);
     void keepNow();
 
-    CartPageHost m_host;
+    QWidget *m_window;
+    QString m_userID;
     TOrderBrowser *m_browser;
     TBatchPanel *m_batch;
     std::unique_ptr<WaitingListKeeper> m_keeper;

@@ -1,13 +1,9 @@
 #include "app/KestrunApplication.h"
 #include "app/Version.h"
 
-#include "app/AppTitle.h"
-#include "app/Icons.h"
 #include "app/SmokeCheck.h"
-
-#include <QMessageBox>
-
-#include <stdexcept>
+#include "ui/ErrorDisplay.h"
+#include "ui/Icons.h"
 
 KestrunApplication::KestrunApplication(int &argc, char **argv)
     : QApplication(argc, argv)
@@ -29,23 +25,4 @@ bool KestrunApplication::notify(QObject *Receiver, QEvent *Event)
         ShowException(std::current_exception());
     }
     return false;
-}
-
-void KestrunApplication::ShowException(const QString &Text)
-{
-    QMessageBox box(
-        QMessageBox::Critical, AppTitle(), Text, QMessageBox::Ok, QApplication::activeWindow());
-    box.setObjectName(QStringLiteral("GeneralErrorDisplay"));
-    box.exec();
-}
-
-void KestrunApplication::ShowException(const std::exception_ptr &Error)
-{
-    try {
-        std::rethrow_exception(Error);
-    } catch (const std::exception &e) {
-        ShowException(QString::fromUtf8(e.what()));
-    } catch (...) {
-        ShowException(QStringLiteral("Unknown error"));
-    }
 }

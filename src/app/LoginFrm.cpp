@@ -1,11 +1,13 @@
 #include "app/LoginFrm.h"
 #include "ui_LoginFrm.h"
 
-#include "app/AppFonts.h"
-#include "app/AppTitle.h"
-#include "app/KestrunApplication.h"
-#include "app/ModalResult.h"
 #include "app/SettingsFile.h"
+#include "ui/AppFonts.h"
+#include "ui/AppTitle.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/FixedDialog.h"
+#include "ui/ModalResult.h"
+#include "ui/PlainMessage.h"
 #include "util/ControlCharacters.h"
 #include "util/Cp949.h"
 #include "util/HttpClient.h"
@@ -58,13 +60,10 @@ QString LoginAddress(const QString &Id, const QString &Password)
 
 TfrmLogin::TfrmLogin(QWidget *Owner)
     : QDialog(Owner)
-    , ui(new Ui::TfrmLogin)
+    , ui(std::make_unique<Ui::TfrmLogin>())
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-        | Qt::WindowCloseButtonHint);
-    setFixedSize(282, 120);
-    setFont(GulimFont(12));
+    MakeFixedDialog(*this, 282, 120, GulimFont(12));
 
     // The window sees every key before its controls do.
     for (QWidget *w : findChildren<QWidget *>())
@@ -77,10 +76,7 @@ TfrmLogin::TfrmLogin(QWidget *Owner)
     FormCreate();
 }
 
-TfrmLogin::~TfrmLogin()
-{
-    delete ui;
-}
+TfrmLogin::~TfrmLogin() { }
 
 void TfrmLogin::FormCreate()
 {
@@ -104,7 +100,7 @@ void TfrmLogin::showEvent(QShowEvent *Event)
         // The window comes up with empty fields; the error shows once it is there.
         ui->edtID->setFocus();
         QMetaObject::invokeMethod(
-            this, [error = std::current_exception()] { KestrunApplication::ShowException(error); },
+            this, [error = std::current_exception()] { ShowException(error); },
             Qt::QueuedConnection);
     }
 }
@@ -147,10 +143,8 @@ void TfrmLogin::btnLoginClick()
     }
     // The id names the customer's folders on the upload host.
     if (HasControlCharacter(id)) {
-        QMessageBox box(
-            QMessageBox::NoIcon, AppTitle(), ControlTexts::UserIDRefused, QMessageBox::Ok, this);
-        box.setObjectName(QStringLiteral("UserIDRefused"));
-        box.exec();
+        ShowPlainMessage(
+            this, ControlTexts::UserIDRefused, QStringLiteral("UserIDRefused"), AppTitle());
         ui->edtID->setFocus();
         return;
     }
@@ -158,19 +152,15 @@ void TfrmLogin::btnLoginClick()
     QString unheld;
     toCp949(id + password, &unheld);
     if (!unheld.isEmpty()) {
-        QMessageBox box(QMessageBox::NoIcon, AppTitle(),
+        ShowPlainMessage(this,
             QStringLiteral("아이디나 패스워드에 보낼 수 없는 문자가 있습니다: %1").arg(unheld),
-            QMessageBox::Ok, this);
-        box.setObjectName(QStringLiteral("LoginUnsendable"));
-        box.exec();
+            QStringLiteral("LoginUnsendable"), AppTitle());
         ui->edtPW->setFocus();
         return;
     }
     if (!CheckLogin(id, password)) {
-        QMessageBox box(QMessageBox::NoIcon, AppTitle(),
-            QStringLiteral("아이디 또는 패스워드 를 찾을 수 없습니다."), QMessageBox::Ok, this);
-        box.setObjectName(QStringLiteral("LoginRefused"));
-        box.exec();
+        ShowPlainMessage(this, QStringLiteral("아이디 또는 패스워드 를 찾을 수 없습니다."),
+            QStringLiteral("LoginRefused"), AppTitle());
         ui->edtID->setFocus();
         return;
     }

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <memory>
+
 namespace Ui {
 class TfrmLogin;
 }
@@ -47,7 +49,7 @@ protected:
     bool eventFilter(QObject *Watched, QEvent *Event) override;
 
 private:
-    Ui::TfrmLogin *ui;
+    std::unique_ptr<Ui::TfrmLogin> ui;
     bool m_busy = false;
 };
 

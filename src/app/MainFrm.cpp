@@ -2,22 +2,22 @@
 #include "app/Version.h"
 #include "ui_MainFrm.h"
 
-#include "app/AppFonts.h"
-#include "app/AppTitle.h"
 #include "app/CartPage.h"
 #include "app/CommandLine.h"
-#include "app/FolderPage.h"
-#include "app/Icons.h"
-#include "app/KestrunApplication.h"
 #include "app/LoginFrm.h"
-#include "app/ModalResult.h"
 #include "cart/uOrderBrowser.h"
-#include "upload/UploadThumbnails.h"
+#include "folder/FolderPage.h"
 #include "notices/NoticeWindows.h"
 #include "notices/WebView.h"
 #include "notices/uAutoBJFrm.h"
+#include "ui/AppFonts.h"
+#include "ui/AppTitle.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/Icons.h"
+#include "ui/ModalResult.h"
+#include "ui/PlainMessage.h"
+#include "upload/UploadThumbnails.h"
 #include "util/ControlCharacters.h"
-#include "util/ServiceConfig.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -36,7 +36,7 @@ constexpr int OuterHeight = 731;
 
 TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     : QWidget(Parent)
-    , ui(new Ui::TfrmMain)
+    , ui(std::make_unique<Ui::TfrmMain>())
 {
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("케스트런 브림베일 " KB_VERSION));
@@ -70,29 +70,25 @@ TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     ui->FolderSplitter->setSizes({185, OuterWidth - 185});
     ui->FolderSplitter->setStretchFactor(1, 1);
 
-    CartPageHost cartHost;
-    cartHost.ShowWaitPanel = [this] { ShowWaitPanel(); };
-    cartHost.HideWaitPanel = [this] { HideWaitPanel(); };
-    cartHost.ShowCartPage = [this] { ui->pcMain->setCurrentIndex(CartPageIndex); };
-    cartHost.UserID = [this] { return UserID; };
-    cartHost.Terminate = [] { QCoreApplication::quit(); };
-    cartHost.Window = this;
-    m_cartPage = new TCartPage(ui->BatchPanel, ui->OrderBrowserPanel, std::move(cartHost), this);
+    m_cartPage = new TCartPage(ui->BatchPanel, ui->OrderBrowserPanel, this, this);
+    connect(m_cartPage, &TCartPage::WaitStarted, this, &TfrmMain::ShowWaitPanel);
+    connect(m_cartPage, &TCartPage::WaitEnded, this, &TfrmMain::HideWaitPanel);
+    connect(m_cartPage, &TCartPage::PageWanted, this,
+        [this] { ui->pcMain->setCurrentIndex(CartPageIndex); });
+    connect(m_cartPage, &TCartPage::OrderCompleted, qApp, &QCoreApplication::quit);
     // The upload's thumbnails are drawn while the customer sets his prints, not while he waits.
     connect(m_cartPage->OrderBrowser(), &TOrderBrowser::PhotoAdded, this,
         [](const QString &FileName) { UploadThumbnails::Shared().Prepare(FileName); });
     connect(m_cartPage->OrderBrowser(), &TOrderBrowser::PhotoRemoved, this,
         [](const QString &FileName) { UploadThumbnails::Shared().Forget(FileName); });
 
-    FolderPageHost folderHost;
-    folderHost.ShowWaitPanel = [this] { ShowWaitPanel(); };
-    folderHost.HideWaitPanel = [this] { HideWaitPanel(); };
-    folderHost.ShowCartPage = [this] { ui->pcMain->setCurrentIndex(CartPageIndex); };
-    folderHost.OrderBrowser = [this] { return m_cartPage->OrderBrowser(); };
-    folderHost.ggProgress = ui->ggProgress;
-    folderHost.CartPage = ui->CartPage;
-    m_folderPage = new TFolderPage(ui->FolderTreePanel, ui->FolderGridPanel,
-                                   std::move(folderHost), this);
+    m_folderPage = new TFolderPage(ui->FolderTreePanel, ui->FolderGridPanel, ui->CartPage, this);
+    connect(m_folderPage, &TFolderPage::PhotosChosen, this,
+        [this](const QStringList &Paths) { putOnWaitingList(Paths); });
+    connect(m_folderPage, &TFolderPage::ProgressChanged, this, [this](int Percentage) {
+        ui->ggProgress->setMaximum(100);
+        ui->ggProgress->setValue(Percentage);
+    });
 
     ui->WaitImage->setPixmap(WaitIcon().pixmap(32, 32));
     ui->WaitPanel->raise();
@@ -110,7 +106,6 @@ TfrmMain::~TfrmMain()
 {
     if (m_waitCursor)
         QApplication::restoreOverrideCursor();
-    delete ui;
 }
 
 void TfrmMain::FormCreate(const QStringList &Arguments)
@@ -120,10 +115,8 @@ void TfrmMain::FormCreate(const QStringList &Arguments)
     const QString argument = CommandLineUserID(Arguments, &refused);
     if (refused) {
         // Told why, then asked to log in as if no id had been given.
-        QMessageBox box(QMessageBox::NoIcon, AppTitle(), ControlTexts::UserIDRefused,
-            QMessageBox::Ok, this);
-        box.setObjectName(QStringLiteral("UserIDRefused"));
-        box.exec();
+        ShowPlainMessage(
+            this, ControlTexts::UserIDRefused, QStringLiteral("UserIDRefused"), AppTitle());
     }
     if (!argument.isEmpty())
         UserID = argument;
@@ -131,11 +124,20 @@ void TfrmMain::FormCreate(const QStringList &Arguments)
         runLogin();
     if (UserID.isEmpty())
         return; // nobody identified: the program ends without using this window
+    m_cartPage->SetUserID(UserID);
 
     // The photo grid configures itself as it is built: clicks toggle, thumbnails read ahead.
-    ui->wbBanner->Navigate(
-        ServiceConfig::WebAddress(QStringLiteral("/clients/brimvale_1.2A_top.html")));
+    ui->wbBanner->ShowServicePage(QStringLiteral("/clients/brimvale_1.2A_top.html"));
     ui->pcMain->setCurrentIndex(FolderPageIndex);
+}
+
+void TfrmMain::putOnWaitingList(const QStringList &Paths)
+{
+    ShowWaitPanel();
+    m_cartPage->AddPhotos(Paths, ui->ggProgress);
+    ui->pcMain->setCurrentIndex(CartPageIndex);
+    m_cartPage->OrderBrowser()->RefreshView();
+    HideWaitPanel();
 }
 
 void TfrmMain::runLogin()
@@ -222,13 +224,7 @@ void TfrmMain::sLabel2Click()
 
 void TfrmMain::wbBannerProgressChange(int Progress, int ProgressMax)
 {
-    if (Progress != ProgressMax)
-        return;
-    try {
-        ui->wbBanner->HideScrollBars();
-    } catch (...) {
-        // A page without a document or a body keeps its scroll bars; nothing to tell.
-    }
+    ui->wbBanner->HideScrollBarsWhenLoaded(Progress, ProgressMax);
 }
 
 void TfrmMain::ShowWaitPanel()

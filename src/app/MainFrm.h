@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
+
 namespace Ui {
 class TfrmMain;
 }
@@ -83,10 +85,12 @@ protected:
     bool eventFilter(QObject *Watched, QEvent *Event) override;
 
 private:
+    // Puts the chosen photos on the waiting list, each once, and shows the list.
+    void putOnWaitingList(const QStringList &Paths);
     void runLogin();
     void placeOnScreen();
 
-    Ui::TfrmMain *ui;
+    std::unique_ptr<Ui::TfrmMain> ui;
     TFolderPage *m_folderPage = nullptr;
     TCartPage *m_cartPage = nullptr;
     bool m_waitCursor = false;

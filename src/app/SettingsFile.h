@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/TextError.h"
+
 #include <QString>
 
 #include <stdexcept>
@@ -11,12 +13,10 @@
 // saved again. Any common line end is read; CR LF is written. A rewrite is atomic: a crash leaves
 // the old file or the new one.
 
-class SettingsFileError : public std::runtime_error
+class SettingsFileError : public TextError
 {
 public:
-    explicit SettingsFileError(const QString &Text)
-        : std::runtime_error(Text.toStdString())
-    { }
+    using TextError::TextError;
 };
 
 // Where the file lives: $KESTRUN_CONFIG when set; else Kestrun.cfg beside the program when that

@@ -2,9 +2,9 @@
 #include "app/CartPage.h"
 #include "app/KestrunApplication.h"
 #include "app/MainFrm.h"
-#include "app/Platform.h"
-#include "app/Skin.h"
 #include "notices/NoticeWindows.h"
+#include "ui/Skin.h"
+#include "util/Platform.h"
 
 #include <QGuiApplication>
 #include <QTimer>

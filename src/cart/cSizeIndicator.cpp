@@ -1,6 +1,6 @@
 #include "cart/cSizeIndicator.h"
 
-#include "app/Icons.h"
+#include "ui/Icons.h"
 
 #include <QPainter>
 #include <QSvgRenderer>

@@ -1,8 +1,8 @@
 #include "cart/uOrderBrowser.h"
 #include "ui_uOrderBrowser.h"
 
-#include "app/AppFonts.h"
 #include "cart/uOrderFrame.h"
+#include "ui/AppFonts.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -65,7 +65,7 @@ TOrderBrowser::TOrderBrowser(QWidget *Parent)
     m_statusPanels[1]->setAccessibleName(QStringLiteral("수량 선택 상태"));
     ui->StatusBar->addWidget(m_statusPanels[0]);
     ui->StatusBar->addWidget(m_statusPanels[1], 1);
-    WatchInput(ui->StatusBar);
+    watchInput(ui->StatusBar);
 }
 
 TOrderBrowser::~TOrderBrowser()
@@ -133,7 +133,7 @@ bool TOrderBrowser::ContainsFileName(const QString &FileName) const
     return m_fileNames.contains(FileName);
 }
 
-void TOrderBrowser::RemoveFileName(const QString &FileName)
+void TOrderBrowser::removeFileName(const QString &FileName)
 {
     auto it = m_fileNames.find(FileName);
     if (it == m_fileNames.end())
@@ -166,15 +166,15 @@ void TOrderBrowser::AddFrame()
     if (m_frames.size() == 1)
         frame->move(0, 0);
     else
-        PlaceFrame(int(m_frames.size()) - 1);
+        placeFrame(int(m_frames.size()) - 1);
     frame->SetOrder(nullptr);
     frame->OnDeleteOrder = [this](TOrderFrame *f) { OnDeleteOrder(f); };
     frame->OnQuantityChange = [this](TOrderFrame *f) { OnQuantityChange(f); };
     frame->OnMouseMove = [this](TOrderFrame *) { PanelMouseMove(); };
-    WatchInput(frame);
+    watchInput(frame);
 }
 
-void TOrderBrowser::PlaceFrame(int Index)
+void TOrderBrowser::placeFrame(int Index)
 {
     const QPoint last = m_frames[Index - 1]->pos();
     QPoint at(last.x() + CardWidth, last.y());
@@ -183,7 +183,7 @@ void TOrderBrowser::PlaceFrame(int Index)
     m_frames[Index]->move(at);
 }
 
-void TOrderBrowser::WatchInput(QWidget *Widget)
+void TOrderBrowser::watchInput(QWidget *Widget)
 {
     // The wheel scrolls the list wherever the mouse is over it, a quantity field included.
     Widget->installEventFilter(this);
@@ -206,7 +206,7 @@ void TOrderBrowser::PanelResize()
     m_columns = columns;
     m_rows = rows;
     for (int i = 1; i < int(m_frames.size()); ++i)
-        PlaceFrame(i);
+        placeFrame(i);
     while (int(m_frames.size()) < m_columns * m_rows)
         AddFrame();
     RefreshView();
@@ -323,7 +323,7 @@ void TOrderBrowser::OnDeleteOrder(TOrderFrame *Frame)
     }
     std::unique_ptr<TOrder> gone = std::move(m_orders[index]);
     m_orders.erase(m_orders.begin() + index);
-    RemoveFileName(gone->FileName);
+    removeFileName(gone->FileName);
     // No card may keep pointing at the disposed order.
     for (TOrderFrame *frame : m_frames) {
         if (frame->Order() == gone.get())

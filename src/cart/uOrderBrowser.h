@@ -87,9 +87,9 @@ protected:
 private:
     void AddFrame();
     // Places card Index after card Index - 1: to its right, or at the start of the next row.
-    void PlaceFrame(int Index);
-    void WatchInput(QWidget *Widget);
-    void RemoveFileName(const QString &FileName);
+    void placeFrame(int Index);
+    void watchInput(QWidget *Widget);
+    void removeFileName(const QString &FileName);
 
     std::unique_ptr<Ui::OrderBrowser> ui;
     QLabel *m_statusPanels[2] {};

@@ -1,15 +1,15 @@
 #include "cart/uOrderFrame.h"
 #include "ui_uOrderFrame.h"
 
-#include "app/AppFonts.h"
-#include "app/KestrunApplication.h"
-#include "app/ModalResult.h"
 #include "cart/cShape.h"
 #include "cart/cSizeIndicator.h"
 #include "cart/cThumbView.h"
 #include "notices/NoticeWindows.h"
 #include "notices/SizeAlertFrm.h"
 #include "trim/TrimmingFrm.h"
+#include "ui/AppFonts.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/ModalResult.h"
 #include "util/UploadNames.h"
 
 #include <QMessageBox>

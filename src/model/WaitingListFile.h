@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/uBrimvaleOrders.h"
+#include "util/TextError.h"
 
 #include <QByteArray>
 #include <QString>
@@ -41,13 +42,10 @@ struct WaitingListEntry
 };
 using WaitingList = std::vector<WaitingListEntry>;
 
-class WaitingListError : public std::runtime_error
+class WaitingListError : public TextError
 {
 public:
-    explicit WaitingListError(const QString &Text)
-        : std::runtime_error(Text.toStdString())
-    { }
-    QString Text() const { return QString::fromStdString(what()); }
+    using TextError::TextError;
 };
 
 WaitingListEntry EntryOf(const TOrder &Order);

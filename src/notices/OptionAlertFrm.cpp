@@ -1,11 +1,11 @@
 #include "notices/OptionAlertFrm.h"
 #include "ui_OptionAlertFrm.h"
 
-#include "app/AppFonts.h"
-#include "app/KestrunApplication.h"
-#include "app/ModalResult.h"
 #include "notices/WebView.h"
-#include "util/ServiceConfig.h"
+#include "ui/AppFonts.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/FixedDialog.h"
+#include "ui/ModalResult.h"
 
 using namespace ModalResult;
 
@@ -14,10 +14,7 @@ TfrmOptionAlert::TfrmOptionAlert(QWidget *Owner)
     , ui(new Ui::TfrmOptionAlert)
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-        | Qt::WindowCloseButtonHint);
-    setFixedSize(370, 455);
-    setFont(SansSerifFont(11));
+    MakeFixedDialog(*this, 370, 455, SansSerifFont(11));
 
     connect(ui->WebBanner, &WebView::ProgressChange, this, [this](int Progress, int ProgressMax) {
         RunHandler([&] { WebBannerProgressChange(Progress, ProgressMax); });
@@ -38,13 +35,12 @@ WebView *TfrmOptionAlert::Banner() const
 
 void TfrmOptionAlert::FormCreate()
 {
-    ui->WebBanner->Navigate(ServiceConfig::WebAddress(QStringLiteral("/popup/ifpf_pop.htm")));
+    ui->WebBanner->ShowServicePage(QStringLiteral("/popup/ifpf_pop.htm"));
 }
 
 void TfrmOptionAlert::WebBannerProgressChange(int Progress, int ProgressMax)
 {
-    if (Progress == ProgressMax)
-        ui->WebBanner->HideScrollBars();
+    ui->WebBanner->HideScrollBarsWhenLoaded(Progress, ProgressMax);
 }
 
 void TfrmOptionAlert::reject()

@@ -1,11 +1,11 @@
 #include "notices/SizeAlertFrm.h"
 #include "ui_SizeAlertFrm.h"
 
-#include "app/AppFonts.h"
-#include "app/KestrunApplication.h"
-#include "app/ModalResult.h"
 #include "notices/WebView.h"
-#include "util/ServiceConfig.h"
+#include "ui/AppFonts.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/FixedDialog.h"
+#include "ui/ModalResult.h"
 
 using namespace ModalResult;
 
@@ -16,10 +16,7 @@ TfrmSizeAlert::TfrmSizeAlert(QWidget *Owner)
     , m_noResult(mrNo)
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-        | Qt::WindowCloseButtonHint);
-    setFixedSize(543, 243);
-    setFont(SansSerifFont(11));
+    MakeFixedDialog(*this, 543, 243, SansSerifFont(11));
     for (QWidget *w : {static_cast<QWidget *>(ui->chkAll), static_cast<QWidget *>(ui->btnYes),
              static_cast<QWidget *>(ui->btnNo)})
         w->setFont(GulimFont(12));
@@ -48,13 +45,12 @@ WebView *TfrmSizeAlert::Banner() const
 
 void TfrmSizeAlert::FormCreate()
 {
-    ui->WebBanner->Navigate(ServiceConfig::WebAddress(QStringLiteral("/popup/ifpf_pop2.htm")));
+    ui->WebBanner->ShowServicePage(QStringLiteral("/popup/ifpf_pop2.htm"));
 }
 
 void TfrmSizeAlert::WebBannerProgressChange(int Progress, int ProgressMax)
 {
-    if (Progress == ProgressMax)
-        ui->WebBanner->HideScrollBars();
+    ui->WebBanner->HideScrollBarsWhenLoaded(Progress, ProgressMax);
 }
 
 void TfrmSizeAlert::updateAnswers()

@@ -1,6 +1,7 @@
 #include "notices/WebView.h"
 
 #include "notices/PageFetch.h"
+#include "util/ServiceConfig.h"
 
 #include <QDesktopServices>
 #include <QPointer>
@@ -279,6 +280,17 @@ void WebView::imagesArrived(quint64 Generation, const QHash<QUrl, QImage> &Image
     m_text->setHtml(m_html);
     m_text->verticalScrollBar()->setValue(scroll);
     finished();
+}
+
+void WebView::ShowServicePage(const QString &Path)
+{
+    Navigate(ServiceConfig::WebAddress(Path));
+}
+
+void WebView::HideScrollBarsWhenLoaded(int Progress, int ProgressMax)
+{
+    if (Progress == ProgressMax)
+        HideScrollBars();
 }
 
 void WebView::HideScrollBars()

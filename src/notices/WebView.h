@@ -40,6 +40,8 @@ public:
     Backend Kind() const { return m_kind; }
 
     void Navigate(const QString &Address);
+    // Navigates to Path on the service's web server (the banners and notice pages).
+    void ShowServicePage(const QString &Path);
     QString Address() const { return m_address; }
     bool Loaded() const { return m_loaded; }
     bool Failed() const { return !m_error.isEmpty(); }
@@ -47,6 +49,9 @@ public:
     // Hides the page's scroll bars until the next Navigate. Never fails: without a page it
     // does nothing.
     void HideScrollBars();
+    // The banners' progress handler: hides the scroll bars whenever a load has finished
+    // (Progress equals ProgressMax), which happens several times in one load.
+    void HideScrollBarsWhenLoaded(int Progress, int ProgressMax);
     bool ScrollBarsHidden() const { return m_scrollBarsHidden; }
 
     // The QTextBrowser of the text back end (nullptr for the engine), for tests and screenshots.

@@ -1,8 +1,9 @@
 #include "notices/uAutoBJFrm.h"
 #include "ui_uAutoBJFrm.h"
 
-#include "app/AppFonts.h"
-#include "app/ModalResult.h"
+#include "ui/AppFonts.h"
+#include "ui/FixedDialog.h"
+#include "ui/ModalResult.h"
 
 #include <QStringList>
 
@@ -11,10 +12,7 @@ TAutoBJ::TAutoBJ(QWidget *Owner)
     , ui(new Ui::TAutoBJ)
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-        | Qt::WindowCloseButtonHint);
-    setFixedSize(418, 283);
-    setFont(SansSerifFont(11));
+    MakeFixedDialog(*this, 418, 283, SansSerifFont(11));
 
     // The heading keeps its own red, whatever the skin says.
     ui->sLabel2->setFont(MyeongjoFont(16, true));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/uSizeInfo.h"
+
 #include "util/Geometry.h"
 
 #include <QPoint>
@@ -16,8 +18,9 @@ inline constexpr int ViewHeight = 397;
 inline constexpr int PhotoFitMargin = 20;
 inline constexpr int PaperFitMargin = 50;
 
-inline constexpr int SizeD5 = 3;
-inline constexpr int SizeWallet = 9;
+// The print sizes the trimming view treats apart, as indexes.
+inline constexpr int SizeD5 = static_cast<int>(TPrintSize::psD5);
+inline constexpr int SizeWallet = static_cast<int>(TPrintSize::psWallet);
 
 inline constexpr int BorderOverhang = 7;
 inline constexpr int BorderBandWidth = 6;

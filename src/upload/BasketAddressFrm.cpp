@@ -1,7 +1,7 @@
 #include "upload/BasketAddressFrm.h"
 
-#include "app/AppFonts.h"
-#include "app/AppTitle.h"
+#include "ui/AppFonts.h"
+#include "ui/AppTitle.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,9 +1,9 @@
 #include "upload/UploadFrm.h"
 #include "ui_UploadFrm.h"
 
-#include "app/AppFonts.h"
-#include "app/AppTitle.h"
-#include "app/KestrunApplication.h"
+#include "ui/AppFonts.h"
+#include "ui/AppTitle.h"
+#include "ui/ErrorDisplay.h"
 #include "upload/BasketAddressFrm.h"
 #include "upload/UploadTexts.h"
 #include "util/Cp949.h"
@@ -32,8 +32,8 @@ TfrmUpload::TfrmUpload(QWidget *Owner)
 {
     ui->setupUi(this);
     // A dialog frame without a close box, above other windows.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-        | Qt::WindowStaysOnTopHint);
+    setWindowFlags(
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
     setFixedSize(337, 134);
     setFont(SansSerifFont(11));
 
@@ -93,7 +93,7 @@ TfrmUpload::TfrmUpload(QWidget *Owner)
     };
     m_bridge.onShowError = [this](const QString &Text) {
         m_errorShown = true;
-        KestrunApplication::ShowException(Text);
+        ShowException(Text);
     };
 }
 

@@ -3,6 +3,7 @@
 #include "util/ControlCharacters.h"
 #include "util/Cp949.h"
 #include "util/CurlGlobal.h"
+#include "util/ServiceConfig.h"
 #include "util/SocketProbe.h"
 
 #include <QFile>
@@ -343,10 +344,7 @@ struct FtpClient::Impl
 FtpClient::FtpClient(const QString &Address, const QByteArray &User, const QByteArray &Password)
     : d(std::make_unique<Impl>())
 {
-    QString base = Address;
-    while (base.endsWith(u'/'))
-        base.chop(1);
-    d->Address = base.toUtf8();
+    d->Address = ServiceConfig::WithoutTrailingSlashes(Address).toUtf8();
     d->User = User;
     d->Password = Password;
 }

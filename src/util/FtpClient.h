@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/TextError.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -12,13 +14,10 @@
 
 // An FTP failure that is not handled where it happened; its text is the server's reply when
 // the server gave one ("550 Permission denied."), else the transport's.
-class FtpError : public std::runtime_error
+class FtpError : public TextError
 {
 public:
-    explicit FtpError(const QString &text)
-        : std::runtime_error(text.toStdString())
-    { }
-    QString Text() const { return QString::fromStdString(what()); }
+    using TextError::TextError;
 };
 
 // The upload host's FTP client on one libcurl easy handle: passive, binary, the fixed account,

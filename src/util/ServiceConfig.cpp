@@ -6,19 +6,9 @@ namespace {
 
 QString fromEnvironment(const char *name, const char *fallback)
 {
-    QString value = qEnvironmentVariable(name);
-    if (value.isEmpty())
-        value = QString::fromLatin1(fallback);
-    while (value.endsWith(u'/'))
-        value.chop(1);
-    return value;
-}
-
-QString join(const QString &base, const QString &path)
-{
-    if (path.startsWith(u'/'))
-        return base + path;
-    return base + u'/' + path;
+    const QString value = qEnvironmentVariable(name);
+    return ServiceConfig::WithoutTrailingSlashes(
+        value.isEmpty() ? QString::fromLatin1(fallback) : value);
 }
 
 } // namespace
@@ -47,12 +37,27 @@ QString BrowserCommand()
 
 QString WebAddress(const QString &Path)
 {
-    return join(WebUrl(), Path);
+    return JoinAddress(WebUrl(), Path);
 }
 
 QString UploadAddress(const QString &Path)
 {
-    return join(UploadUrl(), Path);
+    return JoinAddress(UploadUrl(), Path);
+}
+
+QString WithoutTrailingSlashes(QString Address)
+{
+    while (Address.endsWith(u'/'))
+        Address.chop(1);
+    return Address;
+}
+
+QString JoinAddress(const QString &Base, const QString &Path)
+{
+    const QString base = WithoutTrailingSlashes(Base);
+    if (Path.startsWith(u'/'))
+        return base + Path;
+    return base + u'/' + Path;
 }
 
 } // namespace ServiceConfig

@@ -12,9 +12,9 @@
 //   KESTRUN_CONFIG      path of the settings file instead of Kestrun.cfg beside the program
 namespace ServiceConfig {
 
-QString WebUrl();     // no trailing "/"; "http://127.0.0.1:8080" by default
-QString UploadUrl();  // no trailing "/"; "http://127.0.0.1:8080" by default
-QString FtpUrl();     // no trailing "/"; "ftp://127.0.0.1:2121" by default
+QString WebUrl(); // no trailing "/"; "http://127.0.0.1:8080" by default
+QString UploadUrl(); // no trailing "/"; "http://127.0.0.1:8080" by default
+QString FtpUrl(); // no trailing "/"; "ftp://127.0.0.1:2121" by default
 QString BrowserCommand(); // empty: a Chrome/Chromium on PATH, else the desktop's default browser
 
 // The fixed FTP account of the upload host.
@@ -24,5 +24,10 @@ inline constexpr const char *FtpPassword = "mbqrwz!";
 // Web server address + path ("/app_login.php..."), joined without doubling the "/".
 QString WebAddress(const QString &Path);
 QString UploadAddress(const QString &Path);
+
+// The one rule for joining a host address and a path: the address's trailing "/"s dropped, one
+// "/" between them.
+QString WithoutTrailingSlashes(QString Address);
+QString JoinAddress(const QString &Base, const QString &Path);
 
 } // namespace ServiceConfig

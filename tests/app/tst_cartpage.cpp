@@ -2,21 +2,21 @@
 // with the low-resolution question, layout and border for all, reset, emptying the list and the
 // checks before ordering.
 
-#include "common/AppTestMain.h"
 #include "app/BatchPanel.h"
 #include "app/CartPage.h"
 #include "app/KestrunApplication.h"
-#include "app/Skin.h"
 #include "app/MainFrm.h"
-#include "app/ModalResult.h"
 #include "cart/CartFixtures.h"
 #include "cart/uOrderBrowser.h"
 #include "cart/uOrderFrame.h"
+#include "common/AppTestMain.h"
 #include "common/BoxWatcher.h"
 #include "common/ModalWatcher.h"
 #include "common/PrintService.h"
 #include "model/uBrimvaleOrders.h"
 #include "notices/NoticeWindows.h"
+#include "ui/ModalResult.h"
+#include "ui/Skin.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -82,12 +82,15 @@ class TestCartPage : public QObject
     // Fresh main window with the given photos on the list.
     void listPhotos(const QList<QSize> &Sizes)
     {
-        m_window = std::make_unique<TfrmMain>(QStringList{"KestrunBrimvale", "kim"});
-        m_window->Cart()->Host().Terminate = [this] { ++m_terminated; };
+        m_window = std::make_unique<TfrmMain>(QStringList {"KestrunBrimvale", "kim"});
+        // Counted instead of ending the test program.
+        QObject::disconnect(m_window->Cart(), &TCartPage::OrderCompleted, nullptr, nullptr);
+        QObject::connect(m_window->Cart(), &TCartPage::OrderCompleted, [this] { ++m_terminated; });
         CreateNoticeWindows(m_window.get());
         int n = 0;
         for (const QSize &size : Sizes) {
-            const QString name = QStringLiteral("p%1_%2x%3.jpg").arg(n++).arg(size.width()).arg(size.height());
+            const QString name
+                = QStringLiteral("p%1_%2x%3.jpg").arg(n++).arg(size.width()).arg(size.height());
             browser()->AddOrder(TOrder::Create(m_photos.Photo(name, size.width(), size.height())));
         }
         browser()->RefreshView();
@@ -173,12 +176,12 @@ private slots:
         QTest::addColumn<QList<int>>("quantities");
         QTest::addColumn<QList<int>>("statuses");
         const int bad = ssBad, warn = ssWarning;
-        QTest::newRow("yes, then no") << QStringList{"yes", "no"} << 2 << QList<int>{1, 0, 1}
-                                      << QList<int>{warn, bad, ssOptimal};
-        QTest::newRow("yes for all") << QStringList{"yes*"} << 1 << QList<int>{1, 1, 1}
-                                     << QList<int>{warn, warn, ssOptimal};
-        QTest::newRow("no for all") << QStringList{"no*"} << 1 << QList<int>{0, 0, 1}
-                                    << QList<int>{bad, bad, ssOptimal};
+        QTest::newRow("yes, then no") << QStringList {"yes", "no"} << 2 << QList<int> {1, 0, 1}
+                                      << QList<int> {warn, bad, ssOptimal};
+        QTest::newRow("yes for all") << QStringList {"yes*"} << 1 << QList<int> {1, 1, 1}
+                                     << QList<int> {warn, warn, ssOptimal};
+        QTest::newRow("no for all")
+            << QStringList {"no*"} << 1 << QList<int> {0, 0, 1} << QList<int> {bad, bad, ssOptimal};
     }
     void lowResolutionAnswers()
     {
@@ -219,7 +222,7 @@ private slots:
     {
         listPhotos({{3000, 2000}, {2000, 3000}});
         for (int n = 0; n < 2; ++n) {
-            order(n)->CropRects[Size4x6] = TFloatRect{1, 2, 30, 40};
+            order(n)->CropRects[Size4x6] = TFloatRect {1, 2, 30, 40};
             order(n)->CropTexts[Size4x6] = QStringLiteral("1,2,30,40");
         }
         // A border chosen before any layout keeps the layouts chosen on the cards.
@@ -291,16 +294,16 @@ private slots:
 
     void orderChecksStopAtTheFirstFault_data()
     {
-        QTest::addColumn<QList<int>>("prints");  // per order: prints of 4x6
+        QTest::addColumn<QList<int>>("prints"); // per order: prints of 4x6
         QTest::addColumn<QList<int>>("layouts"); // per order: Layout
-        QTest::addColumn<QString>("shown");      // message text, or the window's object name
-        QTest::newRow("empty list") << QList<int>{} << QList<int>{} << TCartPage::NoPhotosText();
-        QTest::newRow("no layout first") << QList<int>{2, 0} << QList<int>{2, 2}
-                                         << QStringLiteral("TfrmOptionAlert");
-        QTest::newRow("no prints first") << QList<int>{0, 2} << QList<int>{2, 2}
-                                         << TCartPage::NoQuantityText();
-        QTest::newRow("second without prints") << QList<int>{1, 0} << QList<int>{1, 0}
-                                               << TCartPage::NoQuantityText();
+        QTest::addColumn<QString>("shown"); // message text, or the window's object name
+        QTest::newRow("empty list") << QList<int> {} << QList<int> {} << TCartPage::NoPhotosText();
+        QTest::newRow("no layout first")
+            << QList<int> {2, 0} << QList<int> {2, 2} << QStringLiteral("TfrmOptionAlert");
+        QTest::newRow("no prints first")
+            << QList<int> {0, 2} << QList<int> {2, 2} << TCartPage::NoQuantityText();
+        QTest::newRow("second without prints")
+            << QList<int> {1, 0} << QList<int> {1, 0} << TCartPage::NoQuantityText();
     }
     void orderChecksStopAtTheFirstFault()
     {

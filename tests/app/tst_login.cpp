@@ -1,8 +1,8 @@
 #include "app/KestrunApplication.h"
 #include "app/LoginFrm.h"
-#include "app/ModalResult.h"
 #include "common/ModalWatcher.h"
 #include "common/PrintService.h"
+#include "ui/ModalResult.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -220,7 +220,8 @@ private slots:
         QTest::mouseClick(f.login, Qt::LeftButton);
         QVERIFY(watcher.Seen());
         QCOMPARE(watcher.ObjectName(), QStringLiteral("LoginUnsendable"));
-        QCOMPARE(watcher.Text(), QStringLiteral("아이디나 패스워드에 보낼 수 없는 문자가 있습니다: é"));
+        QCOMPARE(
+            watcher.Text(), QStringLiteral("아이디나 패스워드에 보낼 수 없는 문자가 있습니다: é"));
         QCOMPARE(loginRequests(), before);
         QVERIFY(f.w.isVisible());
         QCOMPARE(f.w.focusWidget(), f.pw);

@@ -1,16 +1,16 @@
-#include "common/AppTestMain.h"
 #include "app/CommandLine.h"
 #include "app/KestrunApplication.h"
 #include "app/LoginFrm.h"
 #include "app/MainFrm.h"
-#include "app/Skin.h"
 #include "cart/uOrderBrowser.h"
+#include "common/AppTestMain.h"
 #include "common/JpegFixtures.h"
 #include "common/ModalWatcher.h"
 #include "common/PrintService.h"
 #include "notices/NoticeWindows.h"
 #include "notices/WebView.h"
 #include "notices/uAutoBJFrm.h"
+#include "ui/Skin.h"
 #include "upload/UploadThumbnails.h"
 
 #include <QFrame>

@@ -1,4 +1,3 @@
-#include "app/ModalResult.h"
 #include "cart/CartFixtures.h"
 #include "cart/cShape.h"
 #include "cart/cSizeIndicator.h"
@@ -9,6 +8,7 @@
 #include "notices/NoticeWindows.h"
 #include "notices/SizeAlertFrm.h"
 #include "trim/TrimmingFrm.h"
+#include "ui/ModalResult.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/KestrunApplication.h"
-#include "app/Skin.h"
+#include "ui/Skin.h"
 
 #include <QtTest>
 

@@ -1,13 +1,13 @@
-#include "common/AppTestMain.h"
-#include "app/FolderPage.h"
-#include "app/FolderTree.h"
 #include "app/KestrunApplication.h"
 #include "app/MainFrm.h"
-#include "app/PhotoGrid.h"
-#include "app/Skin.h"
 #include "cart/uOrderBrowser.h"
+#include "common/AppTestMain.h"
 #include "common/ModalWatcher.h"
 #include "folder/FolderFixtures.h"
+#include "folder/FolderPage.h"
+#include "folder/FolderTree.h"
+#include "folder/PhotoGrid.h"
+#include "ui/Skin.h"
 
 #include <QLabel>
 #include <QLayout>
@@ -184,7 +184,8 @@ private slots:
             Status(0, 2) + QStringLiteral(" · 파일 이름을 읽을 수 없는 사진 1장 제외"));
         QLabel *panel = m_main->findChild<QLabel *>("sbListPanel");
         QVERIFY(panel);
-        QVERIFY2(panel->toolTip().contains(QStringLiteral("\n사진.jpg")), qPrintable(panel->toolTip()));
+        QVERIFY2(
+            panel->toolTip().contains(QStringLiteral("\n사진.jpg")), qPrintable(panel->toolTip()));
         click(0); // the note stays while the selection changes
         QCOMPARE(page()->StatusText(),
             Status(1, 2) + QStringLiteral(" · 파일 이름을 읽을 수 없는 사진 1장 제외"));

@@ -2,13 +2,13 @@
 // cart shows the same photos: every thumbnail comes back (white where no picture can be made),
 // the program stays up and its memory stays within the decode budget.
 
-#include "app/FolderPage.h"
-#include "app/FolderTree.h"
 #include "app/MainFrm.h"
-#include "app/PhotoGrid.h"
 #include "cart/uOrderBrowser.h"
 #include "common/AppTestMain.h"
 #include "common/HostileFixtures.h"
+#include "folder/FolderPage.h"
+#include "folder/FolderTree.h"
+#include "folder/PhotoGrid.h"
 #include "model/LoadThumbThreadObj.h"
 #include "model/uBrimvaleOrders.h"
 #include "util/DecodeBudget.h"

@@ -1,5 +1,5 @@
-#include "app/PhotoGrid.h"
 #include "folder/FolderFixtures.h"
+#include "folder/PhotoGrid.h"
 
 #include <QMimeData>
 #include <QScrollBar>

@@ -1,6 +1,6 @@
-#include "app/PhotoListing.h"
-#include "app/PhotoSelection.h"
 #include "folder/FolderFixtures.h"
+#include "folder/PhotoListing.h"
+#include "folder/PhotoSelection.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

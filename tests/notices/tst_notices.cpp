@@ -1,15 +1,14 @@
-#include "common/AppTestMain.h"
-#include "app/KestrunApplication.h"
-#include "app/ModalResult.h"
-#include "app/Skin.h"
 #include "common/ModalWatcher.h"
 #include "common/PrintService.h"
+#include "common/WindowTestMain.h"
 #include "notices/NoticeWindows.h"
 #include "notices/OptionAlertFrm.h"
 #include "notices/PageFetch.h"
 #include "notices/SizeAlertFrm.h"
 #include "notices/WebView.h"
 #include "notices/uAutoBJFrm.h"
+#include "ui/ModalResult.h"
+#include "ui/Skin.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -260,6 +259,6 @@ private slots:
     }
 };
 
-KB_APP_TEST_MAIN(tst_notices)
+KB_WINDOW_TEST_MAIN(tst_notices)
 
 #include "tst_notices.moc"

@@ -1,4 +1,4 @@
-#include "app/FolderTree.h"
+#include "folder/FolderTree.h"
 
 #include <QDir>
 #include <QFileSystemModel>

@@ -1,7 +1,7 @@
-#include "app/PhotoGridDelegate.h"
+#include "folder/PhotoGridDelegate.h"
 
-#include "app/PhotoGridModel.h"
-#include "app/PhotoSelection.h"
+#include "folder/PhotoGridModel.h"
+#include "folder/PhotoSelection.h"
 
 #include <QPainter>
 

@@ -1,11 +1,10 @@
-#include "app/FolderPage.h"
+#include "folder/FolderPage.h"
 
-#include "app/FolderTree.h"
-#include "app/KestrunApplication.h"
-#include "app/PhotoGrid.h"
-#include "app/PhotoListing.h"
-#include "cart/uOrderBrowser.h"
-#include "model/uBrimvaleOrders.h"
+#include "folder/FolderTree.h"
+#include "folder/PhotoGrid.h"
+#include "folder/PhotoListing.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/PlainMessage.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -17,13 +16,6 @@
 #include <QStatusBar>
 
 namespace {
-
-// A message box with an empty title, no icon and one OK button.
-void PlainMessage(QWidget *Parent, const QString &Text)
-{
-    QMessageBox box(QMessageBox::NoIcon, QString(), Text, QMessageBox::Ok, Parent);
-    box.exec();
-}
 
 // Names the photos a folder could not offer, for the status panel's tool tip; a long list is
 // cut so the tip stays on the screen.
@@ -53,9 +45,9 @@ QStringList LocalFiles(const QMimeData *Data)
 } // namespace
 
 TFolderPage::TFolderPage(
-    QWidget *TreePanel, QWidget *GridPanel, FolderPageHost Host, QObject *Parent)
+    QWidget *TreePanel, QWidget *GridPanel, QWidget *DropTarget, QObject *Parent)
     : QObject(Parent)
-    , m_host(std::move(Host))
+    , m_dropTarget(DropTarget)
     , m_tree(new FolderTree(TreePanel))
     , m_grid(new PhotoGrid(GridPanel))
     , m_status(new QStatusBar(GridPanel))
@@ -83,9 +75,9 @@ TFolderPage::TFolderPage(
     connect(m_grid, &PhotoGrid::FilesDropped, this,
         [this](const QStringList &Paths) { RunHandler([&] { AddPhotoFiles(Paths); }); });
 
-    if (m_host.CartPage) {
-        m_host.CartPage->setAcceptDrops(true);
-        m_host.CartPage->installEventFilter(this);
+    if (m_dropTarget) {
+        m_dropTarget->setAcceptDrops(true);
+        m_dropTarget->installEventFilter(this);
     }
 }
 
@@ -136,10 +128,7 @@ void TFolderPage::ivListImageDeselect(int)
 
 void TFolderPage::ivListProgress(int Percentage)
 {
-    if (!m_host.ggProgress)
-        return;
-    m_host.ggProgress->setMaximum(100);
-    m_host.ggProgress->setValue(Percentage);
+    emit ProgressChanged(Percentage);
 }
 
 void TFolderPage::btnSelectAllClick()
@@ -154,22 +143,13 @@ void TFolderPage::btnDeselecteAllClick()
     writeStatus(0);
 }
 
-bool TFolderPage::IsInOrderList(const QString &Path) const
-{
-    TOrderBrowser *browser = m_host.OrderBrowser ? m_host.OrderBrowser() : nullptr;
-    return browser && browser->ContainsFileName(Path);
-}
-
 void TFolderPage::btnAddToListClick()
 {
     if (m_grid->SelectedImagesCount() == 0) {
-        PlainMessage(m_grid->window(), QStringLiteral("선택된 사진이 없습니다."));
+        ShowPlainMessage(m_grid->window(), QStringLiteral("선택된 사진이 없습니다."));
         return;
     }
-    if (m_host.ShowWaitPanel)
-        m_host.ShowWaitPanel();
     AddSelectedPhotos();
-    finishAdding();
 }
 
 void TFolderPage::AddSelectedPhotos()
@@ -178,58 +158,21 @@ void TFolderPage::AddSelectedPhotos()
     paths.reserve(m_grid->SelectedImagesCount());
     for (int k = 0; k < m_grid->SelectedImagesCount(); ++k)
         paths.append(m_grid->ImageFileName(m_grid->SelectedImage(k)));
-    addOrders(paths);
+    emit PhotosChosen(paths);
     m_grid->DeselectAll();
     writeStatus(0);
-}
-
-int TFolderPage::addOrders(const QStringList &Paths)
-{
-    TOrderBrowser *browser = m_host.OrderBrowser ? m_host.OrderBrowser() : nullptr;
-    if (!browser)
-        return 0;
-    QProgressBar *gauge = m_host.ggProgress;
-    if (gauge) {
-        gauge->setMaximum(int(Paths.size()));
-        gauge->setValue(0);
-    }
-    int added = 0;
-    for (int k = 0; k < Paths.size(); ++k) {
-        const QString &path = Paths[k];
-        if (browser->ContainsFileName(path))
-            continue; // a photo is listed once; its place and settings stay
-        browser->AddOrder(TOrder::Create(path));
-        ++added;
-        if (gauge)
-            gauge->setValue(k + 1);
-    }
-    return added;
-}
-
-void TFolderPage::finishAdding()
-{
-    if (m_host.ShowCartPage)
-        m_host.ShowCartPage();
-    if (TOrderBrowser *browser = m_host.OrderBrowser ? m_host.OrderBrowser() : nullptr)
-        browser->RefreshView();
-    if (m_host.HideWaitPanel)
-        m_host.HideWaitPanel();
 }
 
 void TFolderPage::AddPhotoFiles(const QStringList &Paths)
 {
     const QStringList photos = OfferedPhotoFiles(Paths);
-    if (photos.isEmpty())
-        return;
-    if (m_host.ShowWaitPanel)
-        m_host.ShowWaitPanel();
-    addOrders(photos);
-    finishAdding();
+    if (!photos.isEmpty())
+        emit PhotosChosen(photos);
 }
 
 bool TFolderPage::eventFilter(QObject *Watched, QEvent *Event)
 {
-    if (Watched == m_host.CartPage) {
+    if (Watched && Watched == m_dropTarget) {
         switch (Event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {

@@ -1,7 +1,7 @@
-#include "app/PhotoListing.h"
+#include "folder/PhotoListing.h"
 
-#include "app/Platform.h"
 #include "util/Cp949.h"
+#include "util/Platform.h"
 
 #include <QDir>
 #include <QDirIterator>

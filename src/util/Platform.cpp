@@ -1,4 +1,4 @@
-#include "app/Platform.h"
+#include "util/Platform.h"
 
 #include <QFile>
 #include <QtGlobal>

@@ -1,6 +1,6 @@
-#include "app/Skin.h"
+#include "ui/Skin.h"
 
-#include "app/Icons.h"
+#include "ui/Icons.h"
 
 #include <QApplication>
 #include <QFile>

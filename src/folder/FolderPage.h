@@ -5,39 +5,24 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-
 class FolderTree;
 class PhotoGrid;
 class QLabel;
-class QProgressBar;
 class QStatusBar;
 class QWidget;
-class TOrderBrowser;
-
-// What the folder page needs of the main window.
-struct FolderPageHost
-{
-    std::function<void()> ShowWaitPanel;
-    std::function<void()> HideWaitPanel;
-    // Makes the cart page, the one after the folder page, the active page.
-    std::function<void()> ShowCartPage;
-    std::function<TOrderBrowser *()> OrderBrowser;
-    QProgressBar *ggProgress = nullptr;
-    // Photos dropped here from a file manager go on the list too.
-    QWidget *CartPage = nullptr;
-};
 
 // The folder page: the folder tree (tvFolder) in TreePanel, the photo grid (ivList) with its
-// status bar (sbList) in GridPanel, and the commands that put the selected photos on the order
-// waiting list.
+// status bar (sbList) in GridPanel, and the commands that choose photos for the order waiting
+// list. The page does not know the list: it names the chosen photos (PhotosChosen) and the
+// main window puts them on it.
 class TFolderPage : public QObject
 {
     Q_OBJECT
 
 public:
-    TFolderPage(
-        QWidget *TreePanel, QWidget *GridPanel, FolderPageHost Host, QObject *Parent = nullptr);
+    // Photos dropped on DropTarget (the cart page) from a file manager are chosen too.
+    TFolderPage(QWidget *TreePanel, QWidget *GridPanel, QWidget *DropTarget = nullptr,
+        QObject *Parent = nullptr);
 
     FolderTree *tvFolder() const { return m_tree; }
     PhotoGrid *ivList() const { return m_grid; }
@@ -56,22 +41,24 @@ public:
     void btnSelectAllClick();
     void btnDeselecteAllClick();
     void btnAddToListClick();
-    // Orders for the selected photos not yet listed, in selection order; then no selection.
+    // Chooses the selected photos, in selection order; then no selection.
     void AddSelectedPhotos();
-    bool IsInOrderList(const QString &Path) const;
-    // Dropped photo files: on the list by the same road as the selected ones.
+    // Dropped photo files: chosen by the same road as the selected ones.
     void AddPhotoFiles(const QStringList &Paths);
+
+signals:
+    // Photos for the waiting list, in order (the list takes each photo once).
+    void PhotosChosen(const QStringList &Paths);
+    // The grid's loading, in percent.
+    void ProgressChanged(int Percentage);
 
 protected:
     bool eventFilter(QObject *Watched, QEvent *Event) override;
 
 private:
-    // Appends an order per path not yet listed; the gauge counts the paths. Returns how many.
-    int addOrders(const QStringList &Paths);
-    void finishAdding();
     void writeStatus(int Selected);
 
-    FolderPageHost m_host;
+    QWidget *m_dropTarget;
     FolderTree *m_tree;
     PhotoGrid *m_grid;
     QStatusBar *m_status;

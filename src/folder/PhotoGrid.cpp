@@ -1,9 +1,9 @@
-#include "app/PhotoGrid.h"
+#include "folder/PhotoGrid.h"
 
-#include "app/PhotoGridDelegate.h"
-#include "app/PhotoGridModel.h"
-#include "app/PhotoListing.h"
-#include "app/PhotoThumbnails.h"
+#include "folder/PhotoGridDelegate.h"
+#include "folder/PhotoGridModel.h"
+#include "folder/PhotoListing.h"
+#include "folder/PhotoThumbnails.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

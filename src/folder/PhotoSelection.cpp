@@ -1,4 +1,4 @@
-#include "app/PhotoSelection.h"
+#include "folder/PhotoSelection.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/AppFonts.h"
+#include "ui/AppFonts.h"
 
 #include <QStringList>
 

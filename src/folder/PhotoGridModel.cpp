@@ -1,4 +1,4 @@
-#include "app/PhotoGridModel.h"
+#include "folder/PhotoGridModel.h"
 
 namespace {
 

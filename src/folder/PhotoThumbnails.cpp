@@ -1,4 +1,4 @@
-#include "app/PhotoThumbnails.h"
+#include "folder/PhotoThumbnails.h"
 
 #include "util/ImageDecode.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/PhotoSelection.h"
+#include "folder/PhotoSelection.h"
 
 #include <QListView>
 #include <QStringList>

@@ -1,1 +1,0 @@
-// Keeps the test-support library non-empty before any shared helper exists.
