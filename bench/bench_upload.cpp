@@ -121,7 +121,7 @@ int main(int argc, char **argv)
     }
     QuietObserver observer;
     UploadEngine engine(observer);
-    UploadSettings settings = UploadSettings::fromConfig();
+    UploadSettings settings = UploadSettings::FromConfig();
     settings.WebUrl = args[1];
     if (ftp) {
         settings.FtpUrl = args[2];
@@ -136,7 +136,7 @@ int main(int argc, char **argv)
     QList<TOrder *> list;
     for (const auto &o : orders)
         list.append(o.get());
-    UploadRequest request = UploadRequest::fromOrders(args[3], list, settings);
+    UploadRequest request = UploadRequest::FromOrders(args[3], list, settings);
     if (prepared) {
         for (const auto &o : orders)
             UploadThumbnails::Shared().Prepare(o->FileName);

@@ -1,6 +1,6 @@
 #include "upload/HttpForm.h"
 
-void splitCartInfoPath(const QString &Path, QString &Dir, QString &FileName)
+void SplitCartInfoPath(const QString &Path, QString &Dir, QString &FileName)
 {
     qsizetype cut = -1;
     for (qsizetype i = Path.size() - 1; i >= 0; --i) {

@@ -11,4 +11,4 @@ inline constexpr qint64 UploadAnswerLimit = 8 * 1024;
 
 // The cart-info path cut for the cart-info form: "dir" is the path up to its last "\" or ":"
 // (a final "\" left off, a final ":" kept), "filename" the rest; "/" does not count.
-void splitCartInfoPath(const QString &Path, QString &Dir, QString &FileName);
+void SplitCartInfoPath(const QString &Path, QString &Dir, QString &FileName);

@@ -8,6 +8,7 @@
 #include "util/FtpClient.h"
 #include "util/FtpDirectories.h"
 #include "util/HttpClient.h"
+#include "util/ServiceConfig.h"
 #include "util/UploadNames.h"
 
 #include <QDateTime>
@@ -58,15 +59,6 @@ void refuseUnsendable(const UploadRequest &Request)
     }
 }
 
-// The address of a script or page under a service address, whatever "/" that ends with.
-QByteArray serviceAddress(const QString &Base, const char *Path)
-{
-    QString base = Base;
-    while (base.endsWith(u'/'))
-        base.chop(1);
-    return toCp949(base) + Path;
-}
-
 // A photo's file as it was when a transfer began. One saved over while it travels may arrive
 // as a mix of its two versions, which the host's size cannot tell from a whole one (an edit in
 // place often keeps the size); it is sent again as it is now, a few times at most.
@@ -77,15 +69,15 @@ struct PhotoVersion
     QDateTime Modified;
     QDateTime Changed;
 
-    static PhotoVersion of(const QString &FileName)
+    static PhotoVersion Of(const QString &FileName)
     {
         const QFileInfo info(FileName);
         return {info.exists() ? info.size() : -1, info.lastModified(), info.metadataChangeTime()};
     }
     // True when the file changed since and may be sent once more; throws when it cannot.
-    bool changedSince(const QString &FileName, int Sends) const
+    bool ChangedSince(const QString &FileName, int Sends) const
     {
-        const PhotoVersion now = of(FileName);
+        const PhotoVersion now = Of(FileName);
         if (now.Size == Size && now.Modified == Modified && now.Changed == Changed)
             return false;
         if (now.Size < 0)
@@ -116,7 +108,7 @@ UploadEngine::UploadEngine(IUploadObserver &Observer, QObject *parent)
 UploadEngine::~UploadEngine()
 {
     if (m_thread) {
-        requestCancel();
+        RequestCancel();
         m_observer.Release();
         m_thread->wait();
     }
@@ -130,9 +122,9 @@ void UploadEngine::Reset()
     m_reconnectCount = 0;
 }
 
-void UploadEngine::start(UploadRequest Request)
+void UploadEngine::Start(UploadRequest Request)
 {
-    if (isRunning())
+    if (IsRunning())
         return;
     m_request = std::make_shared<const UploadRequest>(std::move(Request));
     m_thread.reset(QThread::create([this] { run(); }));
@@ -140,52 +132,53 @@ void UploadEngine::start(UploadRequest Request)
     m_thread->start();
 }
 
-bool UploadEngine::isRunning() const
+bool UploadEngine::IsRunning() const
 {
     return m_thread && m_thread->isRunning();
 }
 
-bool UploadEngine::wait(int Milliseconds)
+bool UploadEngine::Wait(int Milliseconds)
 {
     if (!m_thread)
         return true;
     return Milliseconds < 0 ? m_thread->wait() : m_thread->wait(QDeadlineTimer(Milliseconds));
 }
 
-QString UploadEngine::ordersFolder(const QString &Stamp, const QString &UserID)
+QString UploadEngine::OrdersFolder(const QString &Stamp, const QString &UserID)
 {
     return QStringLiteral("/images/orders/") + Stamp.left(8) + u'/' + UserID + u'/';
 }
 
-QString UploadEngine::thumbsFolder(const QString &Stamp, const QString &UserID)
+QString UploadEngine::ThumbsFolder(const QString &Stamp, const QString &UserID)
 {
     return QStringLiteral("/images/thumbs/") + Stamp.left(8) + u'/' + UserID + u'/';
 }
 
-QString UploadEngine::cartInfoFileName(const QString &Stamp, const QString &UserID)
+QString UploadEngine::CartInfoFileName(const QString &Stamp, const QString &UserID)
 {
     return UserID + u'[' + Stamp + QStringLiteral("]CartInfo.txt");
 }
 
-QString UploadEngine::cartInfoPath(const QString &Stamp, const QString &UserID)
+QString UploadEngine::CartInfoPath(const QString &Stamp, const QString &UserID)
 {
     // The orders folder ends with "/" already: the path holds "//" before the name, which the
     // service has always received.
-    return ordersFolder(Stamp, UserID) + u'/' + cartInfoFileName(Stamp, UserID);
+    return OrdersFolder(Stamp, UserID) + u'/' + CartInfoFileName(Stamp, UserID);
 }
 
-QByteArray UploadEngine::basketAddress(
+QByteArray UploadEngine::BasketAddress(
     const QString &WebUrl, const QString &Stamp, const QString &UserID)
 {
     // The values go in as they are, unencoded, as the basket page reads them.
-    return serviceAddress(WebUrl, "/mymenu/Basket_Process_P.html?cartinfo=")
-        + toCp949(cartInfoFileName(Stamp, UserID)) + "&dir=" + toCp949(Stamp.left(8))
+    return toCp949(ServiceConfig::JoinAddress(
+               WebUrl, QStringLiteral("/mymenu/Basket_Process_P.html?cartinfo=")))
+        + toCp949(CartInfoFileName(Stamp, UserID)) + "&dir=" + toCp949(Stamp.left(8))
         + "&id=" + toCp949(UserID) + "&httpapp=2";
 }
 
 bool UploadEngine::RunUpload(UploadRequest Request)
 {
-    if (isRunning())
+    if (IsRunning())
         return false;
     m_request = std::make_shared<const UploadRequest>(std::move(Request));
     return run();
@@ -228,7 +221,7 @@ bool UploadEngine::runUpload()
     m_http->SetAccept("text/html, */*");
     m_http->SetUserAgent("Mozilla/3.0 (compatible; Indy Library)");
     m_http->SetCancelFlag(&m_cancelRequest);
-    m_http->setProgress([this](const HttpClient::Progress &Now) {
+    m_http->SetProgress([this](const HttpClient::Progress &Now) {
         const bool upload = Now.UploadTotal > 0;
         m_gaugeMax = upload ? Now.UploadTotal : Now.DownloadTotal;
         work(upload ? Now.UploadNow : Now.DownloadNow);
@@ -257,10 +250,10 @@ bool UploadEngine::runUpload()
     }
 
     if (ok && !CancelRequest()) {
-        ok = SendCartInfo(cartInfo, cartInfoPath(stamp, request.UserID));
+        ok = SendCartInfo(cartInfo, CartInfoPath(stamp, request.UserID));
         if (ok) {
             m_observer.SetMessage(UploadTexts::Done);
-            m_observer.OpenBrowser(basketAddress(settings().WebUrl, stamp, request.UserID));
+            m_observer.OpenBrowser(BasketAddress(settings().WebUrl, stamp, request.UserID));
         }
     } else {
         ok = false;
@@ -272,7 +265,8 @@ bool UploadEngine::runUpload()
 
 QString UploadEngine::fetchStamp()
 {
-    const QByteArray address = serviceAddress(settings().WebUrl, "/Brimvale/NowDateTime.html");
+    const QByteArray address = toCp949(ServiceConfig::JoinAddress(
+        settings().WebUrl, QStringLiteral("/Brimvale/NowDateTime.html")));
     m_http->SetBodyLimit(StampAnswerLimit);
     for (int attempt = 0; attempt < settings().StampAttempts; ++attempt) {
         if (attempt > 0) {
@@ -289,7 +283,7 @@ QString UploadEngine::fetchStamp()
         if (answer.Cancelled)
             return {};
         if (!answer.Ok())
-            throw HttpError(m_http->errorText(answer));
+            throw HttpError(m_http->ErrorText(answer));
         // The stamp is exactly 15 digits; anything else is a server hiccup. It names folders
         // and files on the host, so nothing but digits may pass.
         if (isStamp(answer.Body))
@@ -332,8 +326,8 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
             thumbnails.Request(OrderAt(thumbnailsAsked).FileName);
     };
 
-    const QString thumbs = thumbsFolder(Stamp, m_request->UserID);
-    const QString orders = ordersFolder(Stamp, m_request->UserID);
+    const QString thumbs = ThumbsFolder(Stamp, m_request->UserID);
+    const QString orders = OrdersFolder(Stamp, m_request->UserID);
     CartInfo.clear();
     // Thumbnails are stored with every blank of their path turned into "_", the user's folder
     // included; make that folder, or a user id with blanks would lose every thumbnail.
@@ -362,7 +356,7 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
         const QString remote = RemotePhotoPath(orders, uploadName);
         bool stopped = false;
         for (int sends = 1;; ++sends) {
-            const PhotoVersion sent = PhotoVersion::of(order.FileName);
+            const PhotoVersion sent = PhotoVersion::Of(order.FileName);
             const bool stored = m_ftp->StoreFile(order.FileName, remote);
             noteSilentReconnect();
             if (!stored) {
@@ -385,7 +379,7 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
                     throw FtpError(m_ftp->LastError());
                 }
             }
-            if (!sent.changedSince(order.FileName, sends))
+            if (!sent.ChangedSince(order.FileName, sends))
                 break;
         }
         if (stopped) {
@@ -454,25 +448,26 @@ bool UploadEngine::SendByHttp(const QString &Stamp, QString &CartInfo)
     beginTimeLeft(0); // the web route sends no thumbnails
     m_observer.TotalGauge(count, 0);
     bool result = true;
-    const QString orders = ordersFolder(Stamp, m_request->UserID);
-    const QByteArray address = serviceAddress(settings().UploadUrl, "/upload_file2.php");
+    const QString orders = OrdersFolder(Stamp, m_request->UserID);
+    const QByteArray address = toCp949(
+        ServiceConfig::JoinAddress(settings().UploadUrl, QStringLiteral("/upload_file2.php")));
 
     for (int i = 0; i < count; ++i) {
         const UploadOrder &order = OrderAt(i);
         const QString uploadName = UploadName(Stamp, i, order.FileName);
         m_observer.SetMessage(UploadTexts::Sending + CleanFileName(order.FileName));
         const QList<FormPart> form {
-            FormPart::text("dst_dir", toCp949(orders)),
-            FormPart::text("dst_filename", toCp949(uploadName)),
-            FormPart::file("file", order.FileName, toCp949(order.FileName), "application/unknown"),
+            FormPart::Text("dst_dir", toCp949(orders)),
+            FormPart::Text("dst_filename", toCp949(uploadName)),
+            FormPart::File("file", order.FileName, toCp949(order.FileName), "application/unknown"),
         };
         HttpResult answer;
         for (int sends = 1;; ++sends) {
-            const PhotoVersion sent = PhotoVersion::of(order.FileName);
+            const PhotoVersion sent = PhotoVersion::Of(order.FileName);
             workBegin(QFileInfo(order.FileName).size());
-            answer = m_http->postForm(address, form, UploadAnswerLimit);
+            answer = m_http->PostForm(address, form, UploadAnswerLimit);
             workEnd();
-            if (!answer.Ok() || !sent.changedSince(order.FileName, sends))
+            if (!answer.Ok() || !sent.ChangedSince(order.FileName, sends))
                 break;
         }
         if (answer.Cancelled) {
@@ -480,7 +475,7 @@ bool UploadEngine::SendByHttp(const QString &Stamp, QString &CartInfo)
             break;
         }
         if (!answer.Ok()) {
-            m_observer.ShowMessage(UploadTexts::HttpErrorPrefix + m_http->errorText(answer));
+            m_observer.ShowMessage(UploadTexts::HttpErrorPrefix + m_http->ErrorText(answer));
             result = false;
             break;
         }
@@ -497,21 +492,23 @@ bool UploadEngine::SendCartInfo(const QString &CartInfo, const QString &CartInfo
 {
     QString dir;
     QString fileName;
-    splitCartInfoPath(CartInfoPath, dir, fileName);
+    SplitCartInfoPath(CartInfoPath, dir, fileName);
     const QList<FormPart> form {
-        FormPart::text("dir", toCp949(dir)),
-        FormPart::text("filename", toCp949(fileName)),
-        FormPart::text("contents", toCp949(fullWidthPercent(CartInfo))),
-        FormPart::text("contents", toCp949(CartInfo)),
+        FormPart::Text("dir", toCp949(dir)),
+        FormPart::Text("filename", toCp949(fileName)),
+        FormPart::Text("contents", toCp949(fullWidthPercent(CartInfo))),
+        FormPart::Text("contents", toCp949(CartInfo)),
     };
     workBegin(0);
-    const HttpResult answer = m_http->postForm(
-        serviceAddress(settings().UploadUrl, "/upload_cartinfo.php"), form, UploadAnswerLimit);
+    const HttpResult answer
+        = m_http->PostForm(toCp949(ServiceConfig::JoinAddress(
+                               settings().UploadUrl, QStringLiteral("/upload_cartinfo.php"))),
+            form, UploadAnswerLimit);
     workEnd();
     if (answer.Cancelled)
         return false;
     if (!answer.Ok()) {
-        m_observer.ShowMessage(UploadTexts::HttpErrorPrefix + m_http->errorText(answer));
+        m_observer.ShowMessage(UploadTexts::HttpErrorPrefix + m_http->ErrorText(answer));
         return false;
     }
     return true;

@@ -19,7 +19,7 @@ class QThread;
 // One upload of an order list, widget-free: the state of the upload window and its driver.
 // RunUpload() fetches the order stamp, stores photos and thumbnails by FTP (or, when FTP
 // cannot be opened and the user agrees, posts the photos by HTTP), posts the cart-info file
-// and opens the basket page. start() runs it on a worker thread; everything it shows or asks
+// and opens the basket page. Start() runs it on a worker thread; everything it shows or asks
 // goes through the observer. Each upload is given its whole request at its start and reads
 // nothing else: the cart may change meanwhile without changing what is sent.
 class UploadEngine : public QObject
@@ -45,23 +45,23 @@ public:
     void Reset();
     // Runs RunUpload(Request) on a worker thread; finished() follows on this object's thread.
     // Ignored while an upload runs.
-    void start(UploadRequest Request);
-    bool isRunning() const;
-    bool wait(int Milliseconds = -1);
+    void Start(UploadRequest Request);
+    bool IsRunning() const;
+    bool Wait(int Milliseconds = -1);
     // Cancel: honoured in every phase; a running FTP store stops at its next progress report.
     // The upload then ends as not completed.
-    void requestCancel() { m_cancelRequest.store(true); }
+    void RequestCancel() { m_cancelRequest.store(true); }
 
     // The whole upload, synchronously; never throws. Sets and returns Completed. False at
     // once while another upload of this engine runs.
     bool RunUpload(UploadRequest Request);
 
     // Addresses and names of one upload.
-    static QString ordersFolder(const QString &Stamp, const QString &UserID);
-    static QString thumbsFolder(const QString &Stamp, const QString &UserID);
-    static QString cartInfoFileName(const QString &Stamp, const QString &UserID);
-    static QString cartInfoPath(const QString &Stamp, const QString &UserID);
-    static QByteArray basketAddress(
+    static QString OrdersFolder(const QString &Stamp, const QString &UserID);
+    static QString ThumbsFolder(const QString &Stamp, const QString &UserID);
+    static QString CartInfoFileName(const QString &Stamp, const QString &UserID);
+    static QString CartInfoPath(const QString &Stamp, const QString &UserID);
+    static QByteArray BasketAddress(
         const QString &WebUrl, const QString &Stamp, const QString &UserID);
 
 signals:

@@ -78,12 +78,12 @@ TfrmUpload::TfrmUpload(QWidget *Owner)
         });
     connect(&m_engine, &UploadEngine::finished, this, [this](bool Ok) { engineFinished(Ok); });
 
-    m_bridge.onShowMessage = [this](const QString &Text) {
+    m_bridge.OnShowMessage = [this](const QString &Text) {
         QMessageBox box(QMessageBox::NoIcon, AppTitle(), Text, QMessageBox::Ok, this);
         box.setObjectName(QString::fromLatin1(MessageBoxName));
         box.exec();
     };
-    m_bridge.onAskWebRoute = [this](const QString &Question) {
+    m_bridge.OnAskWebRoute = [this](const QString &Question) {
         QMessageBox box(QMessageBox::Question, UploadTexts::ConfirmCaption, Question,
             QMessageBox::Yes | QMessageBox::No, this);
         box.setObjectName(QString::fromLatin1(QuestionBoxName));
@@ -91,7 +91,7 @@ TfrmUpload::TfrmUpload(QWidget *Owner)
         box.button(QMessageBox::No)->setObjectName(QStringLiteral("btnNo"));
         return box.exec() == QMessageBox::Yes;
     };
-    m_bridge.onShowError = [this](const QString &Text) {
+    m_bridge.OnShowError = [this](const QString &Text) {
         m_errorShown = true;
         ShowException(Text);
     };
@@ -101,8 +101,8 @@ TfrmUpload::~TfrmUpload()
 {
     // A question still open on the worker is answered No, and the upload stops.
     m_bridge.Release();
-    m_engine.requestCancel();
-    m_engine.wait();
+    m_engine.RequestCancel();
+    m_engine.Wait();
     delete ui;
 }
 
@@ -143,7 +143,7 @@ void TfrmUpload::showEvent(QShowEvent *Event)
 void TfrmUpload::hideEvent(QHideEvent *Event)
 {
     QDialog::hideEvent(Event);
-    if (!m_engine.isRunning())
+    if (!m_engine.IsRunning())
         m_activated = false; // the next showing uploads again
 }
 
@@ -161,7 +161,7 @@ void TfrmUpload::TimerTimer()
 {
     m_timer->stop();
     ui->lblMessage->setText(UploadTexts::Connecting);
-    m_engine.start(UploadRequest::fromOrders(UserID, Orders, m_settings));
+    m_engine.Start(UploadRequest::FromOrders(UserID, Orders, m_settings));
 }
 
 void TfrmUpload::engineFinished(bool Ok)
@@ -182,9 +182,9 @@ void TfrmUpload::btnCancelClick()
         done(QDialog::Accepted);
         return;
     }
-    if (m_engine.isRunning()) {
+    if (m_engine.IsRunning()) {
         // Honoured in every phase; the window closes as soon as the upload has stopped.
-        m_engine.requestCancel();
+        m_engine.RequestCancel();
         return;
     }
     done(QDialog::Accepted);
@@ -199,7 +199,7 @@ void TfrmUpload::reject()
 
 void TfrmUpload::closeEvent(QCloseEvent *Event)
 {
-    if (m_engine.isRunning() || m_timer->isActive()) {
+    if (m_engine.IsRunning() || m_timer->isActive()) {
         Event->ignore();
         reject();
         return;

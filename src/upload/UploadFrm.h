@@ -1,7 +1,7 @@
 #pragma once
 
-#include "upload/UploadObserverBridge.h"
 #include "upload/UploadEngine.h"
+#include "upload/UploadObserverBridge.h"
 #include "util/BrowserLaunch.h"
 
 #include <QDialog>
@@ -38,7 +38,7 @@ public:
     // All photos sent, the cart-info file posted and the basket page opened.
     bool Completed() const { return m_completed; }
     // True while the upload runs on its thread.
-    bool isRunning() const { return m_engine.isRunning(); }
+    bool IsRunning() const { return m_engine.IsRunning(); }
 
     // The engine's addresses and limits; tests shorten them before showing.
     UploadSettings &Settings() { return m_settings; }
@@ -79,10 +79,10 @@ private:
     Ui::TfrmUpload *ui;
     UploadObserverBridge m_bridge;
     UploadEngine m_engine;
-    UploadSettings m_settings = UploadSettings::fromConfig();
+    UploadSettings m_settings = UploadSettings::FromConfig();
     QTimer *m_timer;
     bool m_completed = false;
-    bool m_activated = false;  // this showing has armed the timer
-    bool m_cancelled = false;  // Cancel pressed: the outcome is "not completed"
+    bool m_activated = false; // this showing has armed the timer
+    bool m_cancelled = false; // Cancel pressed: the outcome is "not completed"
     bool m_errorShown = false; // an error ended the upload: stay until the user closes
 };

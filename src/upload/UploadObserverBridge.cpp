@@ -48,8 +48,8 @@ void UploadObserverBridge::ShowMessage(const QString &Text)
 {
     callAndWait(
         [this, Text] {
-            if (onShowMessage)
-                onShowMessage(Text);
+            if (OnShowMessage)
+                OnShowMessage(Text);
             return true;
         },
         true);
@@ -58,15 +58,15 @@ void UploadObserverBridge::ShowMessage(const QString &Text)
 bool UploadObserverBridge::AskWebRoute(const QString &Question)
 {
     return callAndWait(
-        [this, Question] { return onAskWebRoute ? onAskWebRoute(Question) : false; }, false);
+        [this, Question] { return OnAskWebRoute ? OnAskWebRoute(Question) : false; }, false);
 }
 
 void UploadObserverBridge::ShowError(const QString &Text)
 {
     callAndWait(
         [this, Text] {
-            if (onShowError)
-                onShowError(Text);
+            if (OnShowError)
+                OnShowError(Text);
             return true;
         },
         true);

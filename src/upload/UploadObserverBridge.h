@@ -19,9 +19,9 @@ public:
     ~UploadObserverBridge() override;
 
     // Run on this object's thread; unset handlers answer OK / No.
-    std::function<void(const QString &Text)> onShowMessage;
-    std::function<bool(const QString &Question)> onAskWebRoute;
-    std::function<void(const QString &Text)> onShowError;
+    std::function<void(const QString &Text)> OnShowMessage;
+    std::function<bool(const QString &Question)> OnAskWebRoute;
+    std::function<void(const QString &Text)> OnShowError;
 
     void SetMessage(const QString &Text) override { emit messageChanged(Text); }
     void SetSpeed(const QString &Text) override { emit speedChanged(Text); }

@@ -2,12 +2,12 @@
 
 #include "model/uBrimvaleOrders.h"
 
-UploadOrder UploadOrder::fromOrder(const TOrder &Order)
+UploadOrder UploadOrder::FromOrder(const TOrder &Order)
 {
     return {Order.FileName, Order.CartInfoLine()};
 }
 
-UploadRequest UploadRequest::fromOrders(
+UploadRequest UploadRequest::FromOrders(
     const QString &UserID, const QList<TOrder *> &Orders, const UploadSettings &Settings)
 {
     UploadRequest request;
@@ -15,6 +15,6 @@ UploadRequest UploadRequest::fromOrders(
     request.Settings = Settings;
     request.Orders.reserve(Orders.size());
     for (const TOrder *order : Orders)
-        request.Orders.append(UploadOrder::fromOrder(*order));
+        request.Orders.append(UploadOrder::FromOrder(*order));
     return request;
 }

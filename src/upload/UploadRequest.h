@@ -15,7 +15,7 @@ struct UploadOrder
     QString FileName;
     QString CartInfoLine; // ends in CR LF
 
-    static UploadOrder fromOrder(const TOrder &Order);
+    static UploadOrder FromOrder(const TOrder &Order);
 };
 
 // Everything one upload is given, fixed when it begins: who sends, which photos with which
@@ -24,9 +24,9 @@ struct UploadRequest
 {
     QString UserID;
     QList<UploadOrder> Orders;
-    UploadSettings Settings = UploadSettings::fromConfig();
+    UploadSettings Settings = UploadSettings::FromConfig();
 
     // A snapshot of the order list as it is now.
-    static UploadRequest fromOrders(
+    static UploadRequest FromOrders(
         const QString &UserID, const QList<TOrder *> &Orders, const UploadSettings &Settings);
 };

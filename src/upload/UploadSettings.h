@@ -4,7 +4,7 @@
 
 #include <QString>
 
-// Where and how one upload talks to the service. fromConfig() gives the program's values;
+// Where and how one upload talks to the service. FromConfig() gives the program's values;
 // tests point the addresses at their own service and shorten the limits.
 struct UploadSettings
 {
@@ -19,7 +19,7 @@ struct UploadSettings
     int PhotoPauseMs = 100; // after every photo accepted by the web route
     bool VerifyStores = true; // every FTP store confirmed by the host's SIZE (benchmarks: off)
 
-    static UploadSettings fromConfig()
+    static UploadSettings FromConfig()
     {
         UploadSettings s;
         s.WebUrl = ServiceConfig::WebUrl();

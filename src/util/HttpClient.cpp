@@ -22,8 +22,8 @@ constexpr qint64 HeaderLimit = 256 * 1024;
 
 } // namespace
 
-// The libcurl side: every request kind calls prepare(), sets its few own options on curl, and
-// perform().
+// The libcurl side: every request kind calls Prepare(), sets its few own options on Curl, and
+// Perform().
 struct HttpClient::Impl
 {
     Impl();
@@ -31,26 +31,26 @@ struct HttpClient::Impl
     Impl(const Impl &) = delete;
     Impl &operator=(const Impl &) = delete;
 
-    CURL *curl = nullptr;
-    int connectTimeout = 15;
-    int stallTimeout = 60;
-    QByteArray userAgent = "KestrunBrimvale";
-    QByteArray accept = "text/html, */*";
-    const std::atomic<bool> *cancelFlag = nullptr;
-    qint64 bodyLimit = HttpClient::DefaultBodyLimit;
-    std::function<bool(const HttpClient::Progress &)> progress;
-    QByteArray statusLine; // of the last answer
+    CURL *Curl = nullptr;
+    int ConnectTimeout = 15;
+    int StallTimeout = 60;
+    QByteArray UserAgent = "KestrunBrimvale";
+    QByteArray Accept = "text/html, */*";
+    const std::atomic<bool> *CancelFlag = nullptr;
+    qint64 BodyLimit = HttpClient::DefaultBodyLimit;
+    std::function<bool(const HttpClient::Progress &)> ProgressHook;
+    QByteArray StatusLine; // of the last answer
 
     // Clears what the previous request set (the cookies and live connections stay), then sets
     // the address and every option all requests share: cookie engine, redirects, limits,
     // headers, callbacks that collect the answer.
-    void prepare(const QByteArray &Address);
-    // Appends one request header of the next request (after prepare).
-    void addHeader(const QByteArray &Header);
-    // The body limit of the next request alone (after prepare, which sets bodyLimit).
-    void limitBody(qint64 Bytes);
+    void Prepare(const QByteArray &Address);
+    // Appends one request header of the next request (after Prepare).
+    void AddHeader(const QByteArray &Header);
+    // The body limit of the next request alone (after Prepare, which sets BodyLimit).
+    void LimitBody(qint64 Bytes);
     // Runs the prepared request; never throws.
-    HttpResult perform();
+    HttpResult Perform();
 
 private:
     static std::size_t writeBody(char *data, std::size_t size, std::size_t count, void *self);
@@ -78,24 +78,24 @@ private:
 HttpClient::Impl::Impl()
 {
     EnsureCurlGlobal();
-    curl = curl_easy_init();
-    if (!curl)
+    Curl = curl_easy_init();
+    if (!Curl)
         throw HttpError(QStringLiteral("The HTTP transport could not be started"));
 }
 
 HttpClient::Impl::~Impl()
 {
     curl_slist_free_all(m_headers);
-    curl_easy_cleanup(curl);
+    curl_easy_cleanup(Curl);
 }
 
-void HttpClient::Impl::prepare(const QByteArray &Address)
+void HttpClient::Impl::Prepare(const QByteArray &Address)
 {
-    curl_easy_reset(curl);
+    curl_easy_reset(Curl);
     curl_slist_free_all(m_headers);
     m_headers = nullptr;
     m_body.clear();
-    statusLine.clear();
+    StatusLine.clear();
     m_errorBuffer[0] = '\0';
     m_cancelled = false;
     m_reportedUp = 0;
@@ -103,40 +103,40 @@ void HttpClient::Impl::prepare(const QByteArray &Address)
     m_bodyTooLarge = false;
     m_headersTooLarge = false;
 
-    curl_easy_setopt(curl, CURLOPT_URL, Address.constData());
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    curl_easy_setopt(Curl, CURLOPT_URL, Address.constData());
+    curl_easy_setopt(Curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
     // Any cookie line switches the cookie engine on, and an empty one adds no cookie; the
     // engine and the cookies of earlier requests survive curl_easy_reset. (The usual
     // COOKIEFILE "" keeps a file list that libcurl 7.88 loses at every reset.)
     if (!m_cookieEngineOn) {
-        curl_easy_setopt(curl, CURLOPT_COOKIELIST, "");
+        curl_easy_setopt(Curl, CURLOPT_COOKIELIST, "");
         m_cookieEngineOn = true;
     }
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, MaxRedirects);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connectTimeout));
+    curl_easy_setopt(Curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(Curl, CURLOPT_MAXREDIRS, MaxRedirects);
+    curl_easy_setopt(Curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(Curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(ConnectTimeout));
     // A request fails when less than one byte per second moves for the stall limit, which also
     // covers a server that accepts and never answers.
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stallTimeout));
-    if (!userAgent.isEmpty())
-        curl_easy_setopt(curl, CURLOPT_USERAGENT, userAgent.constData());
-    if (!accept.isEmpty())
-        addHeader("Accept: " + accept);
-    limitBody(bodyLimit);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Impl::writeBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Impl::writeHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Impl::transferInfo);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(Curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(Curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(StallTimeout));
+    if (!UserAgent.isEmpty())
+        curl_easy_setopt(Curl, CURLOPT_USERAGENT, UserAgent.constData());
+    if (!Accept.isEmpty())
+        AddHeader("Accept: " + Accept);
+    LimitBody(BodyLimit);
+    curl_easy_setopt(Curl, CURLOPT_WRITEFUNCTION, &Impl::writeBody);
+    curl_easy_setopt(Curl, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(Curl, CURLOPT_HEADERFUNCTION, &Impl::writeHeader);
+    curl_easy_setopt(Curl, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(Curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(Curl, CURLOPT_XFERINFOFUNCTION, &Impl::transferInfo);
+    curl_easy_setopt(Curl, CURLOPT_XFERINFODATA, this);
     if (CanCountUnacknowledgedBytes()) {
-        curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &Impl::openSocket);
-        curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, this);
-        curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, &Impl::closeSocket);
-        curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, this);
+        curl_easy_setopt(Curl, CURLOPT_OPENSOCKETFUNCTION, &Impl::openSocket);
+        curl_easy_setopt(Curl, CURLOPT_OPENSOCKETDATA, this);
+        curl_easy_setopt(Curl, CURLOPT_CLOSESOCKETFUNCTION, &Impl::closeSocket);
+        curl_easy_setopt(Curl, CURLOPT_CLOSESOCKETDATA, this);
     }
 }
 
@@ -157,32 +157,32 @@ int HttpClient::Impl::closeSocket(void *self, curl_socket_t socket)
     return CloseSocket(socket);
 }
 
-void HttpClient::Impl::addHeader(const QByteArray &Header)
+void HttpClient::Impl::AddHeader(const QByteArray &Header)
 {
     m_headers = curl_slist_append(m_headers, Header.constData());
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, m_headers);
+    curl_easy_setopt(Curl, CURLOPT_HTTPHEADER, m_headers);
 }
 
-void HttpClient::Impl::limitBody(qint64 Bytes)
+void HttpClient::Impl::LimitBody(qint64 Bytes)
 {
     m_limit = std::max<qint64>(0, Bytes);
     // A declared length over the limit fails the request before its body is read.
-    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_limit));
+    curl_easy_setopt(Curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_limit));
 }
 
-HttpResult HttpClient::Impl::perform()
+HttpResult HttpClient::Impl::Perform()
 {
     HttpResult result;
-    if (cancelFlag && cancelFlag->load()) {
+    if (CancelFlag && CancelFlag->load()) {
         result.Error = QStringLiteral("Operation aborted");
         result.Cancelled = true;
         return result;
     }
-    const CURLcode code = curl_easy_perform(curl);
+    const CURLcode code = curl_easy_perform(Curl);
     long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(Curl, CURLINFO_RESPONSE_CODE, &status);
     char *contentType = nullptr;
-    curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
+    curl_easy_getinfo(Curl, CURLINFO_CONTENT_TYPE, &contentType);
     result.Status = status;
     result.ContentType = contentType ? QByteArray(contentType) : QByteArray();
     result.Body = std::move(m_body);
@@ -239,7 +239,7 @@ std::size_t HttpClient::Impl::writeHeader(
     // one is the answer's.
     if (length >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
         try {
-            impl->statusLine = QByteArray(data, static_cast<qsizetype>(length)).trimmed();
+            impl->StatusLine = QByteArray(data, static_cast<qsizetype>(length)).trimmed();
         } catch (...) {
             return 0;
         }
@@ -251,7 +251,7 @@ int HttpClient::Impl::transferInfo(
     void *self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow)
 {
     auto *impl = static_cast<Impl *>(self);
-    bool go = !(impl->cancelFlag && impl->cancelFlag->load());
+    bool go = !(impl->CancelFlag && impl->CancelFlag->load());
     if (ulTotal > 0) {
         // An upload counts what has reached the server, not what the socket buffers took in
         // (megabytes at once); only one request runs, so idle connections hold nothing.
@@ -261,9 +261,9 @@ int HttpClient::Impl::transferInfo(
         ulNow = std::max<curl_off_t>(impl->m_reportedUp, std::max<curl_off_t>(0, ulNow - waiting));
         impl->m_reportedUp = ulNow;
     }
-    if (go && impl->progress) {
+    if (go && impl->ProgressHook) {
         try {
-            go = impl->progress({dlTotal, dlNow, ulTotal, ulNow});
+            go = impl->ProgressHook({dlTotal, dlNow, ulTotal, ulNow});
         } catch (...) {
             go = false;
         }
@@ -281,39 +281,39 @@ HttpClient::~HttpClient() = default;
 
 void HttpClient::SetConnectTimeout(int Seconds)
 {
-    d->connectTimeout = Seconds;
+    d->ConnectTimeout = Seconds;
 }
 
 void HttpClient::SetStallTimeout(int Seconds)
 {
-    d->stallTimeout = Seconds;
+    d->StallTimeout = Seconds;
 }
 
 void HttpClient::SetUserAgent(const QByteArray &UserAgent)
 {
-    d->userAgent = UserAgent;
+    d->UserAgent = UserAgent;
 }
 
 void HttpClient::SetAccept(const QByteArray &Accept)
 {
-    d->accept = Accept;
+    d->Accept = Accept;
 }
 
 void HttpClient::SetBodyLimit(qint64 Bytes)
 {
-    d->bodyLimit = Bytes;
+    d->BodyLimit = Bytes;
 }
 
 void HttpClient::SetCancelFlag(const std::atomic<bool> *Flag)
 {
-    d->cancelFlag = Flag;
+    d->CancelFlag = Flag;
 }
 
 HttpResult HttpClient::Get(const QByteArray &Address)
 {
-    d->prepare(Address);
-    curl_easy_setopt(d->curl, CURLOPT_HTTPGET, 1L);
-    return d->perform();
+    d->Prepare(Address);
+    curl_easy_setopt(d->Curl, CURLOPT_HTTPGET, 1L);
+    return d->Perform();
 }
 
 HttpResult HttpClient::Get(const QString &Address)
@@ -331,30 +331,30 @@ QByteArray HttpClient::GetOrThrow(const QByteArray &Address)
 {
     HttpResult result = Get(Address);
     if (!result.Ok())
-        throw HttpError(errorText(result));
+        throw HttpError(ErrorText(result));
     return result.Body;
 }
 
-void HttpClient::setProgress(std::function<bool(const Progress &)> Hook)
+void HttpClient::SetProgress(std::function<bool(const Progress &)> Hook)
 {
-    d->progress = std::move(Hook);
+    d->ProgressHook = std::move(Hook);
 }
 
-QByteArray HttpClient::lastStatusLine() const
+QByteArray HttpClient::LastStatusLine() const
 {
-    return d->statusLine;
+    return d->StatusLine;
 }
 
-QString HttpClient::errorText(const HttpResult &Result) const
+QString HttpClient::ErrorText(const HttpResult &Result) const
 {
     if (!Result.Error.isEmpty())
         return Result.Error;
-    if (!d->statusLine.isEmpty())
-        return QString::fromLatin1(d->statusLine);
+    if (!d->StatusLine.isEmpty())
+        return QString::fromLatin1(d->StatusLine);
     return QStringLiteral("HTTP/1.1 %1").arg(Result.Status);
 }
 
-FormPart FormPart::text(const QByteArray &Name, const QByteArray &Value)
+FormPart FormPart::Text(const QByteArray &Name, const QByteArray &Value)
 {
     FormPart part;
     part.Name = Name;
@@ -362,7 +362,7 @@ FormPart FormPart::text(const QByteArray &Name, const QByteArray &Value)
     return part;
 }
 
-FormPart FormPart::file(const QByteArray &Name, const QString &LocalFile,
+FormPart FormPart::File(const QByteArray &Name, const QString &LocalFile,
     const QByteArray &FileName, const QByteArray &ContentType)
 {
     FormPart part;
@@ -404,7 +404,7 @@ struct SlistDeleter
 
 } // namespace
 
-HttpResult HttpClient::postForm(
+HttpResult HttpClient::PostForm(
     const QByteArray &Address, const QList<FormPart> &Parts, qint64 AnswerLimit)
 {
     // The files are open exactly as long as their form exists.
@@ -419,9 +419,9 @@ HttpResult HttpClient::postForm(
         files.push_back(std::move(file));
     }
 
-    d->prepare(Address);
-    d->limitBody(AnswerLimit);
-    std::unique_ptr<curl_mime, MimeDeleter> mime(curl_mime_init(d->curl));
+    d->Prepare(Address);
+    d->LimitBody(AnswerLimit);
+    std::unique_ptr<curl_mime, MimeDeleter> mime(curl_mime_init(d->Curl));
     std::unique_ptr<curl_slist, SlistDeleter> binary(
         curl_slist_append(nullptr, "Content-Transfer-Encoding: binary"));
     std::size_t fileIndex = 0;
@@ -441,10 +441,10 @@ HttpResult HttpClient::postForm(
         // but only after headers we give, and the service expects it last.
         curl_mime_headers(p, binary.get(), 0);
     }
-    curl_easy_setopt(d->curl, CURLOPT_MIMEPOST, mime.get());
+    curl_easy_setopt(d->Curl, CURLOPT_MIMEPOST, mime.get());
     // No "Expect: 100-continue" round trip before large bodies.
-    d->addHeader("Expect:");
-    HttpResult result = d->perform();
-    curl_easy_setopt(d->curl, CURLOPT_MIMEPOST, nullptr);
+    d->AddHeader("Expect:");
+    HttpResult result = d->Perform();
+    curl_easy_setopt(d->Curl, CURLOPT_MIMEPOST, nullptr);
     return result;
 }

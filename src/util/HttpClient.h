@@ -42,8 +42,8 @@ struct FormPart
     QByteArray FileName; // file part: the filename parameter, as sent
     QByteArray ContentType; // file part
 
-    static FormPart text(const QByteArray &Name, const QByteArray &Value);
-    static FormPart file(const QByteArray &Name, const QString &LocalFile,
+    static FormPart Text(const QByteArray &Name, const QByteArray &Value);
+    static FormPart File(const QByteArray &Name, const QString &LocalFile,
         const QByteArray &FileName, const QByteArray &ContentType);
 };
 
@@ -87,7 +87,7 @@ public:
     // of at most AnswerLimit bytes. Throws HttpError when a file part cannot be opened (the
     // form cannot be built); every transport failure, an answer over the limit included,
     // comes back in the result like a Get's.
-    HttpResult postForm(
+    HttpResult PostForm(
         const QByteArray &Address, const QList<FormPart> &Parts, qint64 AnswerLimit);
 
     // A cancel flag read before the request and between progress reports: when it turns true
@@ -107,14 +107,14 @@ public:
     // Called on every progress report of every request, on the requesting thread; returning
     // false (or throwing) aborts the request (HttpResult::Cancelled). The cancel flag is read
     // as well, whatever the hook says; a set flag skips the hook.
-    void setProgress(std::function<bool(const Progress &)> Hook);
+    void SetProgress(std::function<bool(const Progress &)> Hook);
 
     // The status line of the last answer ("HTTP/1.1 404 Not Found"), without CR LF; empty
     // when no answer came.
-    QByteArray lastStatusLine() const;
+    QByteArray LastStatusLine() const;
     // The text of a failed request: the transport's error, else the status line of the error
     // answer (Result must be the last request's).
-    QString errorText(const HttpResult &Result) const;
+    QString ErrorText(const HttpResult &Result) const;
 
 private:
     struct Impl;

@@ -248,7 +248,7 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
             {"stall_seconds", Opt.StallSeconds}, {"max_after_bytes", 400000}}}};
     if (savedMidStore && !web) {
         const QByteArray remote
-            = toCp949(RemotePhotoPath(UploadEngine::ordersFolder(stamp, Opt.User),
+            = toCp949(RemotePhotoPath(UploadEngine::OrdersFolder(stamp, Opt.User),
                 UploadName(stamp, saved, list[saved]->FileName)));
         faults.insert("stor",
             QJsonArray {QJsonObject {{"action", "stall"}, {"seconds", 0.4},
@@ -268,15 +268,15 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
         settings.FtpStallTimeout = Opt.StallLimit;
         settings.HttpStallTimeout = Opt.StallLimit;
         settings.PhotoPauseMs = 0;
-        engine.start(UploadRequest::fromOrders(Opt.User, list, settings));
-        if (!engine.wait(Opt.RunLimitMs)) {
+        engine.Start(UploadRequest::FromOrders(Opt.User, list, settings));
+        if (!engine.Wait(Opt.RunLimitMs)) {
             out.Hung = true;
             out.Faults << QStringLiteral("no end after %1 ms").arg(Opt.RunLimitMs);
-            engine.requestCancel();
+            engine.RequestCancel();
             rec.Hook = nullptr;
             rec.GaugeHook = nullptr;
         }
-        engine.wait();
+        engine.Wait();
         out.Completed = engine.Completed();
         out.Reconnects = engine.ReconnectCount();
     }
@@ -303,8 +303,8 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
         hostFiles.insert(
             PrintService::bytes(f.value("path")), f.value("sha256").toString().toLatin1());
     }
-    const QByteArray cartPath = toCp949(UploadEngine::ordersFolder(stamp, Opt.User)
-        + UploadEngine::cartInfoFileName(stamp, Opt.User));
+    const QByteArray cartPath = toCp949(UploadEngine::OrdersFolder(stamp, Opt.User)
+        + UploadEngine::CartInfoFileName(stamp, Opt.User));
     int cartPostsStored = 0;
     // (without the bodies: on the web route they are every photo again)
     for (const QJsonValue &v : Service.record({{"kinds", QJsonArray {"http"}}, {"bodies", false}}))
@@ -334,10 +334,10 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
             const QString name = UploadName(stamp, i, list[i]->FileName);
             cartInfo += toCp949(name + u':' + list[i]->CartInfoLine());
             const QByteArray photo
-                = toCp949(RemotePhotoPath(UploadEngine::ordersFolder(stamp, Opt.User), name));
+                = toCp949(RemotePhotoPath(UploadEngine::OrdersFolder(stamp, Opt.User), name));
             known.insert(photo);
             QString thumbText
-                = RemoteThumbnailPath(UploadEngine::thumbsFolder(stamp, Opt.User), name);
+                = RemoteThumbnailPath(UploadEngine::ThumbsFolder(stamp, Opt.User), name);
             const QByteArray thumb = toCp949(thumbText.replace(u' ', u'_'));
             if (!webRoute)
                 known.insert(thumb);
@@ -379,7 +379,7 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
         if (rec.Browser.size() != 1) {
             out.Faults << QStringLiteral("%1 basket pages opened").arg(rec.Browser.size());
         } else if (rec.Browser.first()
-            != UploadEngine::basketAddress(Service.webUrl(), stamp, Opt.User)) {
+            != UploadEngine::BasketAddress(Service.webUrl(), stamp, Opt.User)) {
             out.Faults << QStringLiteral("basket address %1")
                               .arg(QString::fromLatin1(rec.Browser.first()));
         } else {

@@ -181,7 +181,7 @@ inline UploadSettings SettingsFor(const PrintService &Service)
 // The request of one upload of Shots for User over Service.
 inline UploadRequest RequestFor(const PrintService &Service, const QString &User, const Photos &Shots)
 {
-    return UploadRequest::fromOrders(User, Shots.Orders(), SettingsFor(Service));
+    return UploadRequest::FromOrders(User, Shots.Orders(), SettingsFor(Service));
 }
 
 inline QByteArray ReadLocal(const QString &Path)

@@ -39,7 +39,7 @@ class TestFtpRoute : public QObject
     {
         bool ok = false;
         const QByteArray bytes = service.readFile(
-            OrdersPath(User, UploadEngine::cartInfoFileName(Stamp, User)), &ok);
+            OrdersPath(User, UploadEngine::CartInfoFileName(Stamp, User)), &ok);
         return ok ? bytes : QByteArray("(missing)");
     }
 
@@ -429,7 +429,7 @@ private slots:
         Recorder rec;
         rec.Hook = [&](const QString &kind, const QString &text) {
             if (kind == "Total" && text == "1/2")
-                hookEngine->requestCancel();
+                hookEngine->RequestCancel();
         };
         QVERIFY(!upload(photos, rec));
         QCOMPARE(Args(service, "STOR").size(), 2); // the first photo and its thumbnail
@@ -463,7 +463,7 @@ private slots:
         Recorder rec;
         rec.GaugeHook = [&](std::int64_t max, std::int64_t progress) {
             if (max > 1000000 && progress > 100000)
-                hookEngine->requestCancel();
+                hookEngine->RequestCancel();
         };
         QElapsedTimer clock;
         clock.start();
@@ -484,7 +484,7 @@ private slots:
         Recorder rec;
         rec.Hook = [&](const QString &kind, const QString &text) {
             if (kind == "Message" && text == UploadTexts::Connecting)
-                hookEngine->requestCancel();
+                hookEngine->RequestCancel();
         };
         QVERIFY(!upload(photos, rec));
         QVERIFY(service.ftpCommands().isEmpty());

@@ -19,9 +19,9 @@ class TestHttpHooks : public QObject
 
     QList<FormPart> photoForm(const QString &File, const QByteArray &Name) const
     {
-        return {FormPart::text("dst_dir", "/images/orders/20240520/kim/"),
-            FormPart::text("dst_filename", Name),
-            FormPart::file("file", File, Name, "application/unknown")};
+        return {FormPart::Text("dst_dir", "/images/orders/20240520/kim/"),
+            FormPart::Text("dst_filename", Name),
+            FormPart::File("file", File, Name, "application/unknown")};
     }
 
 private slots:
@@ -39,7 +39,7 @@ private slots:
         http.SetStallTimeout(10);
         std::int64_t total = 0;
         std::int64_t reached = 0;
-        http.setProgress([&](const HttpClient::Progress &Now) {
+        http.SetProgress([&](const HttpClient::Progress &Now) {
             total = Now.UploadTotal;
             reached = Now.UploadNow;
             return Now.UploadNow < 300000;
@@ -47,7 +47,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         const HttpResult stopped
-            = http.postForm(photoScript(), photoForm(big, "big.jpg"), UploadAnswerLimit);
+            = http.PostForm(photoScript(), photoForm(big, "big.jpg"), UploadAnswerLimit);
         QVERIFY(stopped.Cancelled);
         QVERIFY(!stopped.Error.isEmpty());
         QVERIFY2(clock.elapsed() < 6000, "the post ran on after the hook said stop");
@@ -56,14 +56,14 @@ private slots:
 
         // The next request goes out as usual, its progress seen to the end.
         QVERIFY(service.setFaults({{"clear", true}}));
-        http.setProgress([&](const HttpClient::Progress &Now) {
+        http.SetProgress([&](const HttpClient::Progress &Now) {
             reached = Now.UploadNow;
             return true;
         });
         const QString small = photos.Add("small.jpg");
         const HttpResult sent
-            = http.postForm(photoScript(), photoForm(small, "small.jpg"), UploadAnswerLimit);
-        QVERIFY2(sent.Ok(), qPrintable(http.errorText(sent)));
+            = http.PostForm(photoScript(), photoForm(small, "small.jpg"), UploadAnswerLimit);
+        QVERIFY2(sent.Ok(), qPrintable(http.ErrorText(sent)));
         QVERIFY(reached > QFileInfo(small).size());
         QCOMPARE(service.readFile(OrdersPath("kim", "small.jpg")), ReadLocal(small));
         bool stored = false;
@@ -80,12 +80,12 @@ private slots:
         const QString small = photos.Add("small.jpg");
         HttpClient http;
         const HttpResult answer
-            = http.postForm(photoScript(), photoForm(small, "s.jpg"), UploadAnswerLimit);
+            = http.PostForm(photoScript(), photoForm(small, "s.jpg"), UploadAnswerLimit);
         QCOMPARE(answer.Status, 503L);
         QVERIFY(answer.Error.isEmpty());
-        QVERIFY2(http.lastStatusLine().startsWith("HTTP/1."), http.lastStatusLine().constData());
-        QVERIFY(http.lastStatusLine().contains(" 503"));
-        QCOMPARE(http.errorText(answer), QString::fromLatin1(http.lastStatusLine()));
+        QVERIFY2(http.LastStatusLine().startsWith("HTTP/1."), http.LastStatusLine().constData());
+        QVERIFY(http.LastStatusLine().contains(" 503"));
+        QCOMPARE(http.ErrorText(answer), QString::fromLatin1(http.LastStatusLine()));
     }
 };
 

@@ -62,7 +62,7 @@ private slots:
         QFETCH(QString, dir);
         QFETCH(QString, file);
         QString d, f;
-        splitCartInfoPath(path, d, f);
+        SplitCartInfoPath(path, d, f);
         QCOMPARE(d, dir);
         QCOMPARE(f, file);
     }
@@ -76,11 +76,11 @@ private slots:
     void namesOfOneUpload()
     {
         const QString stamp = QStringLiteral("202405201230451");
-        QCOMPARE(UploadEngine::ordersFolder(stamp, "kim"), QStringLiteral("/images/orders/20240520/kim/"));
-        QCOMPARE(UploadEngine::thumbsFolder(stamp, "kim"), QStringLiteral("/images/thumbs/20240520/kim/"));
-        QCOMPARE(UploadEngine::cartInfoPath(stamp, "kim"),
+        QCOMPARE(UploadEngine::OrdersFolder(stamp, "kim"), QStringLiteral("/images/orders/20240520/kim/"));
+        QCOMPARE(UploadEngine::ThumbsFolder(stamp, "kim"), QStringLiteral("/images/thumbs/20240520/kim/"));
+        QCOMPARE(UploadEngine::CartInfoPath(stamp, "kim"),
             QStringLiteral("/images/orders/20240520/kim//kim[202405201230451]CartInfo.txt"));
-        QCOMPARE(UploadEngine::basketAddress("http://w:1/", stamp, QStringLiteral("홍 & 길")),
+        QCOMPARE(UploadEngine::BasketAddress("http://w:1/", stamp, QStringLiteral("홍 & 길")),
             "http://w:1/mymenu/Basket_Process_P.html?cartinfo=" + toCp949(QStringLiteral("홍 & 길"))
                 + "[202405201230451]CartInfo.txt&dir=20240520&id=" + toCp949(QStringLiteral("홍 & 길"))
                 + "&httpapp=2");

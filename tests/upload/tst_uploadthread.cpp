@@ -33,7 +33,7 @@ private slots:
         photos.Add("a.jpg");
         UploadObserverBridge bridge;
         QThread *asked = nullptr;
-        bridge.onAskWebRoute = [&](const QString &question) {
+        bridge.OnAskWebRoute = [&](const QString &question) {
             asked = QThread::currentThread();
             return question == UploadTexts::WebRouteQuestion;
         };
@@ -43,7 +43,7 @@ private slots:
         QSignalSpy browser(&bridge, &UploadObserverBridge::browserRequested);
         UploadEngine engine(bridge);
         QSignalSpy finished(&engine, &UploadEngine::finished);
-        engine.start(request(photos));
+        engine.Start(request(photos));
         QVERIFY(finished.wait(20000));
         QCOMPARE(finished.first().first().toBool(), true);
         QCOMPARE(asked, QThread::currentThread());
@@ -64,12 +64,12 @@ private slots:
         connect(&bridge, &UploadObserverBridge::fileGaugeChanged, this,
             [&](qint64 max, qint64 progress) {
                 if (max > 1000000 && progress > 0)
-                    engine.requestCancel();
+                    engine.RequestCancel();
             });
         QSignalSpy finished(&engine, &UploadEngine::finished);
         QElapsedTimer clock;
         clock.start();
-        engine.start(request(photos));
+        engine.Start(request(photos));
         QVERIFY(finished.wait(20000));
         QCOMPARE(finished.first().first().toBool(), false);
         QVERIFY2(clock.elapsed() < 15000, "the store ran on after the cancel");
@@ -83,9 +83,9 @@ private slots:
         photos.Add("a.jpg");
         UploadObserverBridge bridge;
         bool asked = false;
-        bridge.onAskWebRoute = [&](const QString &) { return asked = true; };
+        bridge.OnAskWebRoute = [&](const QString &) { return asked = true; };
         auto engine = std::make_unique<UploadEngine>(bridge);
-        engine->start(request(photos));
+        engine->Start(request(photos));
         // No event is processed here, so the question stays open on the worker.
         QDeadlineTimer until(10000);
         while (service.httpRequests("/Brimvale/NowDateTime.html").isEmpty() && !until.hasExpired())

@@ -239,7 +239,7 @@ private slots:
             QCOMPARE(service.record().size(), 0); // refused before anything went out
         }
         // It stays with its last texts until the user leaves it with Cancel.
-        QVERIFY(QTest::qWaitFor([&] { return !w.isRunning(); }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return !w.IsRunning(); }, 20000));
         QTest::qWait(300);
         QVERIFY(w.isVisible());
         QVERIFY(w.btnCancel()->isEnabled());
