@@ -1,7 +1,7 @@
 #pragma once
 
-#include "upload/UploadEngine.h"
 #include "upload/UploadObserverBridge.h"
+#include "upload/UploadEngine.h"
 #include "util/BrowserLaunch.h"
 
 #include <QDialog>
@@ -82,7 +82,7 @@ private:
     UploadSettings m_settings = UploadSettings::FromConfig();
     QTimer *m_timer;
     bool m_completed = false;
-    bool m_activated = false; // this showing has armed the timer
-    bool m_cancelled = false; // Cancel pressed: the outcome is "not completed"
+    bool m_activated = false;  // this showing has armed the timer
+    bool m_cancelled = false;  // Cancel pressed: the outcome is "not completed"
     bool m_errorShown = false; // an error ended the upload: stay until the user closes
 };
