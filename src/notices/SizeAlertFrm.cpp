@@ -11,7 +11,7 @@ using namespace ModalResult;
 
 TfrmSizeAlert::TfrmSizeAlert(QWidget *Owner)
     : QDialog(Owner)
-    , ui(new Ui::TfrmSizeAlert)
+    , ui(std::make_unique<Ui::TfrmSizeAlert>())
     , m_yesResult(mrYes)
     , m_noResult(mrNo)
 {
@@ -33,10 +33,7 @@ TfrmSizeAlert::TfrmSizeAlert(QWidget *Owner)
     FormCreate();
 }
 
-TfrmSizeAlert::~TfrmSizeAlert()
-{
-    delete ui;
-}
+TfrmSizeAlert::~TfrmSizeAlert() = default;
 
 WebView *TfrmSizeAlert::Banner() const
 {

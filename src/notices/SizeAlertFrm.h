@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 namespace Ui {
 class TfrmSizeAlert;
 }
@@ -34,7 +36,7 @@ public:
 private:
     void updateAnswers();
 
-    Ui::TfrmSizeAlert *ui;
+    std::unique_ptr<Ui::TfrmSizeAlert> ui;
     int m_yesResult;
     int m_noResult;
 };

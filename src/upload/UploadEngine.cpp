@@ -9,6 +9,7 @@
 #include "util/FtpDirectories.h"
 #include "util/HttpClient.h"
 #include "util/ServiceConfig.h"
+#include "util/TextError.h"
 #include "util/UploadNames.h"
 
 #include <QDateTime>
@@ -26,12 +27,10 @@ constexpr qint64 ReportIntervalMs = 50; // display updates of a running transfer
 constexpr int ThumbnailsAhead = 3; // thumbnails asked for beyond the photo being stored
 
 // An upload that cannot go on, with the text to show.
-class UploadFailure : public std::runtime_error
+class UploadFailure : public TextError
 {
 public:
-    explicit UploadFailure(const QString &text)
-        : std::runtime_error(text.toStdString())
-    { }
+    using TextError::TextError;
 };
 
 // The server-time answer is the order stamp, YYYYMMDDhhmmss and a digit; it needs a few bytes.
@@ -88,12 +87,6 @@ struct PhotoVersion
         return true;
     }
 };
-
-QString fullWidthPercent(QString text)
-{
-    text.replace(u'%', QChar(0xFF05));
-    return text;
-}
 
 } // namespace
 
@@ -331,7 +324,7 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
     CartInfo.clear();
     // Thumbnails are stored with every blank of their path turned into "_", the user's folder
     // included; make that folder, or a user id with blanks would lose every thumbnail.
-    MakeFtpDirectories(*m_ftp, QString(thumbs).replace(u' ', u'_'));
+    MakeFtpDirectories(*m_ftp, BlanksAsUnderscores(thumbs));
     MakeFtpDirectories(*m_ftp, orders);
 
     for (int i = 0; i < count; ++i) {
@@ -430,12 +423,10 @@ void UploadEngine::noteSilentReconnect()
 bool UploadEngine::SendThumbnail(const QByteArray &Jpeg, const QString &RemotePath)
 {
     if (!Jpeg.isEmpty()) {
-        QString path = RemotePath;
-        path.replace(u' ', u'_');
         // A missing thumbnail does not hold up the order; one the host holds short is sent
         // once more, as a photo would be.
-        if (!m_ftp->StoreData(Jpeg, path) && m_ftp->LastStoreUnconfirmed() && Reconnect())
-            m_ftp->StoreData(Jpeg, path);
+        if (!m_ftp->StoreData(Jpeg, RemotePath) && m_ftp->LastStoreUnconfirmed() && Reconnect())
+            m_ftp->StoreData(Jpeg, RemotePath);
     }
     return true;
 }
@@ -496,7 +487,7 @@ bool UploadEngine::SendCartInfo(const QString &CartInfo, const QString &CartInfo
     const QList<FormPart> form {
         FormPart::Text("dir", toCp949(dir)),
         FormPart::Text("filename", toCp949(fileName)),
-        FormPart::Text("contents", toCp949(fullWidthPercent(CartInfo))),
+        FormPart::Text("contents", toCp949(FullWidthPercent(CartInfo))),
         FormPart::Text("contents", toCp949(CartInfo)),
     };
     workBegin(0);

@@ -75,7 +75,8 @@ private:
     bool SendByFtp(const QString &Stamp, QString &CartInfo);
     bool Reconnect();
     void noteSilentReconnect();
-    // Stores one encoded thumbnail; its failure is ignored (always true).
+    // Stores one encoded thumbnail at RemotePath (as RemoteThumbnailPath gives it); its failure
+    // is ignored (always true).
     bool SendThumbnail(const QByteArray &Jpeg, const QString &RemotePath);
     bool SendByHttp(const QString &Stamp, QString &CartInfo);
     bool SendCartInfo(const QString &CartInfo, const QString &CartInfoPath);

@@ -4,6 +4,7 @@
 #include "ui/AppFonts.h"
 #include "ui/AppTitle.h"
 #include "ui/ErrorDisplay.h"
+#include "ui/PlainMessage.h"
 #include "upload/BasketAddressFrm.h"
 #include "upload/UploadTexts.h"
 #include "util/Cp949.h"
@@ -26,7 +27,7 @@ const char *const MessageColour = "color: rgb(59, 90, 130);";
 
 TfrmUpload::TfrmUpload(QWidget *Owner)
     : QDialog(Owner)
-    , ui(new Ui::TfrmUpload)
+    , ui(std::make_unique<Ui::TfrmUpload>())
     , m_engine(m_bridge)
     , m_timer(new QTimer(this))
 {
@@ -79,9 +80,7 @@ TfrmUpload::TfrmUpload(QWidget *Owner)
     connect(&m_engine, &UploadEngine::finished, this, [this](bool Ok) { engineFinished(Ok); });
 
     m_bridge.OnShowMessage = [this](const QString &Text) {
-        QMessageBox box(QMessageBox::NoIcon, AppTitle(), Text, QMessageBox::Ok, this);
-        box.setObjectName(QString::fromLatin1(MessageBoxName));
-        box.exec();
+        ShowPlainMessage(this, Text, QString::fromLatin1(MessageBoxName), AppTitle());
     };
     m_bridge.OnAskWebRoute = [this](const QString &Question) {
         QMessageBox box(QMessageBox::Question, UploadTexts::ConfirmCaption, Question,
@@ -103,7 +102,6 @@ TfrmUpload::~TfrmUpload()
     m_bridge.Release();
     m_engine.RequestCancel();
     m_engine.Wait();
-    delete ui;
 }
 
 QLabel *TfrmUpload::lblMessage() const

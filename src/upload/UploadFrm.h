@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 namespace Ui {
 class TfrmUpload;
 }
@@ -76,7 +78,7 @@ private:
     void engineFinished(bool Ok);
     static void setGauge(QProgressBar *Gauge, qint64 Max, qint64 Progress);
 
-    Ui::TfrmUpload *ui;
+    std::unique_ptr<Ui::TfrmUpload> ui;
     UploadObserverBridge m_bridge;
     UploadEngine m_engine;
     UploadSettings m_settings = UploadSettings::FromConfig();

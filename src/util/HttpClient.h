@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/TextError.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -47,13 +49,10 @@ struct FormPart
         const QByteArray &FileName, const QByteArray &ContentType);
 };
 
-class HttpError : public std::runtime_error
+class HttpError : public TextError
 {
 public:
-    explicit HttpError(const QString &text)
-        : std::runtime_error(text.toStdString())
-    { }
-    QString Text() const { return QString::fromStdString(what()); }
+    using TextError::TextError;
 };
 
 class HttpClient
