@@ -13,7 +13,7 @@ using namespace ModalResult;
 
 TfrmSizeAlert::TfrmSizeAlert(QWidget *Owner)
     : QDialog(Owner)
-    , ui(new Ui::TfrmSizeAlert)
+    , ui(std::make_unique<Ui::TfrmSizeAlert>())
     , m_yesResult(mrYes)
     , m_noResult(mrNo)
 {
@@ -38,10 +38,7 @@ TfrmSizeAlert::TfrmSizeAlert(QWidget *Owner)
     FormCreate();
 }
 
-TfrmSizeAlert::~TfrmSizeAlert()
-{
-    delete ui;
-}
+TfrmSizeAlert::~TfrmSizeAlert() = default;
 
 WebView *TfrmSizeAlert::Banner() const
 {
