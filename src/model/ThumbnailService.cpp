@@ -140,7 +140,8 @@ void ThumbnailService::Run(
     ThumbnailPriority Priority, const std::function<void(const ThumbnailContext &)> &Work)
 {
     const ThumbnailContext inlineContext(nullptr);
-    if (t_workerOf == this) {
+    // A worker already holds a decoding thread: waiting for another would hold two.
+    if (t_workerOf) {
         Work(inlineContext);
         return;
     }

@@ -92,9 +92,9 @@ public:
     // Moves a queued job to Priority, behind the jobs queued there already. False when it is
     // no longer queued.
     bool Requeue(const ThumbnailTicket &Ticket, ThumbnailPriority Priority);
-    // Runs Work and returns when it has ended: on the calling thread when that is one of this
-    // service's workers (a worker waiting for the pool could wait for itself), otherwise queued
-    // at Priority. After Shutdown() the work runs on the calling thread.
+    // Runs Work and returns when it has ended: on the calling thread when that is a worker of
+    // a thumbnail service (a worker waiting for the pool could wait for itself), otherwise
+    // queued at Priority. After Shutdown() the work runs on the calling thread.
     void Run(ThumbnailPriority Priority, const std::function<void(const ThumbnailContext &)> &Work);
 
     // Drops every queued job (Dropped), waits for the running ones; later jobs are refused.

@@ -78,7 +78,6 @@ private:
     using JobPtr = std::shared_ptr<Job>;
 
     static FileStamp stampOf(const QString &FileName);
-    static QByteArray draw(const ThumbnailContext &Context, const QString &FileName);
     JobPtr submit(const QString &FileName, bool Urgent); // under the lock
     void run(const JobPtr &Job, const ThumbnailContext &Context);
     void drop(const JobPtr &Job); // under the lock: the job ends without a picture
