@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The folder page on a folder of 10,000 photos, and the thumbnail throughput beside
-# vipsthumbnail on the same 1,000 photos (as many parallel processes as our thumbnail threads:
-# cores + 1). Needs a built tree (KB_BUILD_DIR, default build/); runs offscreen.
+# vipsthumbnail on the same 1,000 photos (as many parallel processes as our thumbnail threads,
+# one per core). Needs a built tree (KB_BUILD_DIR, default build/); runs offscreen.
 # KB_BASELINE_BUILD_DIR: another build whose bench_folderpage runs right after ours, on the
 # same photos, so that two versions are compared in one run.
 #   bench/run-folderpage.sh [photo folder, made when missing; default /tmp/kb-photos-10000]
@@ -28,7 +28,7 @@ done
 if command -v vipsthumbnail >/dev/null; then
   out=$(mktemp -d)
   trap 'rm -rf "$out"' EXIT
-  procs=$(( $(nproc) + 1 ))
+  procs=$(( $(nproc) < 2 ? 2 : $(nproc) ))
   start=$(date +%s%N)
   files=("$photos"/*.jpg)
   printf '%s\n' "${files[@]:0:1000}" | xargs -P "$procs" -n 50 vipsthumbnail --size 130x130 -o "$out/%s.jpg"

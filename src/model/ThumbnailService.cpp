@@ -63,7 +63,16 @@ bool ThumbnailContext::Abandoned() const
 
 int ThumbnailService::DefaultThreadCount()
 {
-    return qMax(1, QThread::idealThreadCount()) + 1;
+    // One per core: the GUI thread keeps a share of the machine while cards are bound and the
+    // grid reads ahead (three threads on two cores slowed the cart's scrolling, and drew no
+    // faster). Two at least, so that one decode waiting for the disk or the decoding helper
+    // does not stop the rest; never more than the cores plus one.
+    const int cores = qMax(1, QThread::idealThreadCount());
+    const int threads = qMax(2, cores);
+    // For measuring: fewer threads than that, or the one more.
+    bool ok = false;
+    const int asked = qEnvironmentVariableIntValue("KESTRUN_THUMBNAIL_THREADS", &ok);
+    return ok && asked >= 1 ? qMin(asked, cores + 1) : threads;
 }
 
 ThumbnailService &ThumbnailService::Shared()

@@ -69,8 +69,8 @@ private:
 };
 
 // The one pool that makes every thumbnail of the program: the grid's, the cards' and the
-// upload's. It has as many decoding threads as the machine has cores, plus one for the time a
-// decode spends reading the disk or waiting for the decoding helper; queued jobs start in the
+// upload's. It has one decoding thread per core (two at least, at most the cores plus one;
+// KESTRUN_THUMBNAIL_THREADS asks for another count within that); queued jobs start in the
 // order of their priority, then of their submission. Nothing preempts a running job, so a job
 // submitted later with a higher priority waits at most for the jobs already running.
 class ThumbnailService
