@@ -3,17 +3,33 @@
 #include <QDir>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QScrollBar>
 
 namespace {
 
 // VCL colour 16511722 (blue in the high byte): a light blue.
 const QColor TreeBackground(0xEA, 0xF4, 0xFB);
 
+// The folders with their full paths as tool tips: deep in the tree a name alone does not say
+// where it is, and a long one may be cut at the panel's edge.
+class FolderModel : public QFileSystemModel
+{
+public:
+    using QFileSystemModel::QFileSystemModel;
+
+    QVariant data(const QModelIndex &Index, int Role) const override
+    {
+        if (Role == Qt::ToolTipRole && Index.isValid())
+            return QDir::toNativeSeparators(filePath(Index));
+        return QFileSystemModel::data(Index, Role);
+    }
+};
+
 } // namespace
 
 FolderTree::FolderTree(QWidget *Parent)
     : QTreeView(Parent)
-    , m_model(new QFileSystemModel(this))
+    , m_model(new FolderModel(this))
 {
     setObjectName(QStringLiteral("tvFolder"));
     setAccessibleName(QStringLiteral("폴더 목록"));
@@ -28,6 +44,12 @@ FolderTree::FolderTree(QWidget *Parent)
     for (int column = 1; column < m_model->columnCount(); ++column)
         hideColumn(column);
     header()->hide();
+    // The column is as wide as its deepest shown name and scrolls sideways in the narrow panel,
+    // so names far down the tree are not elided to nothing.
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setIndentation(19);
     setFrameShape(QFrame::NoFrame);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -72,4 +94,19 @@ bool FolderTree::SelectFolder(const QString &Path)
     setCurrentIndex(node);
     scrollTo(node);
     return true;
+}
+
+void FolderTree::scrollTo(const QModelIndex &Index, ScrollHint Hint)
+{
+    QTreeView::scrollTo(Index, Hint);
+    if (!Index.isValid())
+        return;
+    // The column's width follows the names laid out; bring it up to date before measuring.
+    executeDelayedItemsLayout();
+    header()->resizeSections(QHeaderView::ResizeToContents);
+    updateGeometries();
+    const int left = visualRect(Index).left();
+    const int width = viewport()->width();
+    if (left < 0 || left > width / 2)
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + left - indentation());
 }

@@ -22,6 +22,9 @@ public:
     QModelIndex NodeOf(const QString &Path) const;
     QFileSystemModel *FileSystem() const { return m_model; }
 
+    // Also sideways, so that a deep folder's name, not only its column, comes into view.
+    void scrollTo(const QModelIndex &Index, ScrollHint Hint = EnsureVisible) override;
+
 signals:
     void FolderChange(const QModelIndex &Node);
 

@@ -2,6 +2,7 @@
 
 #include "trim/TrimGeometry.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -19,6 +20,8 @@ TTrimImageView::TTrimImageView(QWidget *parent)
 {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Reached by Tab and by a click, so the photo can be placed with the arrow keys.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 TTrimImageView::~TTrimImageView() = default;
@@ -113,9 +116,18 @@ void TTrimImageView::paintEvent(QPaintEvent *)
         p.drawImage(ToQRectF(layer->Location), layer->Bitmap);
         p.restore();
     }
+    p.resetTransform();
+    if (hasFocus()) {
+        // Drawn here rather than by the style, which shows it only after a Tab: the arrow keys
+        // work as soon as the view has the focus, however it got there.
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
 }
 
-bool TTrimImageView::OverBand(QPointF WidgetPos) const
+bool TTrimImageView::overBand(QPointF WidgetPos) const
 {
     if (!m_bandVisible || m_paper.isNull())
         return false;
@@ -124,17 +136,26 @@ bool TTrimImageView::OverBand(QPointF WidgetPos) const
     return at.x() >= r.Left && at.x() < r.Right && at.y() >= r.Top && at.y() < r.Bottom;
 }
 
-void TTrimImageView::UpdateCursor(QPointF WidgetPos)
+void TTrimImageView::updateCursor(QPointF WidgetPos)
 {
-    if (m_dragging || OverBand(WidgetPos))
+    if (m_dragging || overBand(WidgetPos))
         setCursor(Qt::PointingHandCursor);
     else
         unsetCursor();
 }
 
+void TTrimImageView::moveBand(const TFloatRect &From, QPointF By)
+{
+    const float dx = float(By.x()), dy = float(By.y());
+    TFloatRect proposed {From.Left + dx, From.Top + dy, From.Right + dx, From.Bottom + dy};
+    if (OnResizing)
+        OnResizing(TDragState::dsMove, From, proposed);
+    SetRubberBandLocation(proposed);
+}
+
 void TTrimImageView::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton && OverBand(event->position())) {
+    if (event->button() == Qt::LeftButton && overBand(event->position())) {
         m_dragging = true;
         m_dragStart = event->position();
         m_dragStartLocation = m_bandLocation;
@@ -146,25 +167,63 @@ void TTrimImageView::mousePressEvent(QMouseEvent *event)
 
 void TTrimImageView::mouseMoveEvent(QMouseEvent *event)
 {
-    if (m_dragging && (event->buttons() & Qt::LeftButton)) {
-        const QPointF d = event->position() - m_dragStart;
-        const TFloatRect &old = m_dragStartLocation;
-        const float dx = float(d.x()), dy = float(d.y());
-        TFloatRect proposed {old.Left + dx, old.Top + dy, old.Right + dx, old.Bottom + dy};
-        if (OnResizing)
-            OnResizing(TDragState::dsMove, old, proposed);
-        SetRubberBandLocation(proposed);
-    }
-    UpdateCursor(event->position());
+    if (m_dragging && (event->buttons() & Qt::LeftButton))
+        moveBand(m_dragStartLocation, event->position() - m_dragStart);
+    updateCursor(event->position());
 }
 
 void TTrimImageView::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton && m_dragging) {
         m_dragging = false;
-        UpdateCursor(event->position());
+        updateCursor(event->position());
         event->accept();
         return;
     }
     QWidget::mouseReleaseEvent(event);
+}
+
+void TTrimImageView::keyPressEvent(QKeyEvent *event)
+{
+    QPointF by;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        by = {-1, 0};
+        break;
+    case Qt::Key_Right:
+        by = {1, 0};
+        break;
+    case Qt::Key_Up:
+        by = {0, -1};
+        break;
+    case Qt::Key_Down:
+        by = {0, 1};
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const Qt::KeyboardModifiers others
+        = event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    // Nothing to move (image-full), a drag under way or another modifier: the key is not ours.
+    if (!m_bandVisible || m_paper.isNull() || m_dragging || others != Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (event->modifiers() & Qt::ShiftModifier)
+        by *= 10;
+    moveBand(m_bandLocation, by);
+    event->accept();
+}
+
+void TTrimImageView::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TTrimImageView::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }

@@ -24,7 +24,8 @@ enum class TDragState { dsMove };
 
 // The trimming view: the white paper at scale 1 centred in the widget, the layers over it in
 // the order they were added, and an invisible rubber band on top that the mouse moves (never
-// resizes) and that carries one child layer along.
+// resizes) and that carries one child layer along. With the focus, the arrow keys move the band
+// by one pixel (ten with Shift), each press handled as a drag of its own.
 class TTrimImageView : public QWidget
 {
     Q_OBJECT
@@ -68,10 +69,15 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
-    bool OverBand(QPointF WidgetPos) const;
-    void UpdateCursor(QPointF WidgetPos);
+    bool overBand(QPointF WidgetPos) const;
+    void updateCursor(QPointF WidgetPos);
+    // The one way the band moves: From shifted by By, offered to OnResizing, then placed.
+    void moveBand(const TFloatRect &From, QPointF By);
 
     QImage m_paper;
     std::vector<std::unique_ptr<TTrimLayer>> m_layers;

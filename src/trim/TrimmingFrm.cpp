@@ -3,6 +3,7 @@
 #include "ui_TrimmingFrm.h"
 
 #include "trim/TrimPictures.h"
+#include "ui/DialogKeys.h"
 #include "util/ImageDecode.h"
 #include "util/MeasureImage.h"
 
@@ -111,6 +112,10 @@ void TfrmTrimming::FormCreate()
     view->OnResizing = [this](TDragState state, const TFloatRect &old, TFloatRect &proposed) {
         RBResizing(state, old, proposed);
     };
+    // Enter is OK, on Cancel it is Cancel; the view comes first, so the arrow keys place the
+    // photo at once.
+    SetDialogKeys(*this, ui->btnClose);
+    view->setFocus();
 }
 
 void TfrmTrimming::FormDestroy()

@@ -80,6 +80,23 @@ bool Near(QColor a, QColor b, int tolerance = 14)
         && std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
+// Presses a script of arrow keys on the view: "Up S+Left C+Right" (S+ Shift, C+ Control).
+void PressKeys(TTrimImageView *view, const QString &script)
+{
+    for (QString token : script.split(' ', Qt::SkipEmptyParts)) {
+        Qt::KeyboardModifiers modifiers;
+        while (token.size() > 2 && token[1] == '+') {
+            modifiers |= token[0] == 'S' ? Qt::ShiftModifier : Qt::ControlModifier;
+            token.remove(0, 2);
+        }
+        const Qt::Key key = token == "Up" ? Qt::Key_Up
+            : token == "Down"             ? Qt::Key_Down
+            : token == "Left"             ? Qt::Key_Left
+                                          : Qt::Key_Right;
+        QTest::keyClick(view, key, modifiers);
+    }
+}
+
 void Shoot(QWidget &w, const char *name)
 {
     const QByteArray dir = qgetenv("KB_SCREENSHOT_DIR");
@@ -100,6 +117,9 @@ private slots:
     void layoutForSize_data();
     void layoutForSize();
     void dragWithMouse();
+    void moveWithKeys_data();
+    void moveWithKeys();
+    void viewTakesFocus();
     void imageFullAndBack();
     void walletForcesPaperFull();
     void paintedLayers();
@@ -247,6 +267,109 @@ void TestTrimmingWindow::dragWithMouse()
     // The card's order is untouched by all this.
     QVERIFY(order->CropTexts[2].isEmpty());
     QVERIFY(order->CropRects[2].IsZero());
+}
+
+void TestTrimmingWindow::moveWithKeys_data()
+{
+    QTest::addColumn<QString>("photo");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("layout");
+    QTest::addColumn<QString>("keys");
+    // The drag that must give the same crop; none when the keys must record nothing.
+    QTest::addColumn<bool>("recorded");
+    QTest::addColumn<QPoint>("drag");
+    QTest::addColumn<QString>("cropText");
+
+    const int paperFull = TOrder::LayoutPaperFull, imageFull = TOrder::LayoutImageFull;
+    // Landscape 4x6: the photo at (0, -15, 358, 252), free only vertically.
+    QTest::newRow("up by one") << "landscape" << 2 << paperFull << "Up" << true << QPoint(0, -1)
+                               << "0,16,358,237";
+    QTest::newRow("shift up by ten")
+        << "landscape" << 2 << paperFull << "S+Up" << true << QPoint(0, -10) << "0,25,358,237";
+    QTest::newRow("down past the edge") << "landscape" << 2 << paperFull << "S+Down S+Down" << true
+                                        << QPoint(0, 20) << "0,0,358,237";
+    QTest::newRow("up to the far edge") << "landscape" << 2 << paperFull << "S+Up S+Up Up Up"
+                                        << true << QPoint(0, -22) << "0,30,358,237";
+    QTest::newRow("sideways pushed back")
+        << "landscape" << 2 << paperFull << "Left" << true << QPoint(-1, 0) << "0,15,358,237";
+    // Portrait 4x6: the photo at (-14, 0, 244, 347), free only horizontally.
+    QTest::newRow("portrait right")
+        << "portrait" << 2 << paperFull << "Right" << true << QPoint(1, 0) << "13,0,230,347";
+    QTest::newRow("portrait shift left twice") << "portrait" << 2 << paperFull << "S+Left S+Left"
+                                               << true << QPoint(-20, 0) << "28,0,230,347";
+    // The wallet sheet at (-3, 0, 269, 380), within 3 pixels either way.
+    QTest::newRow("wallet left") << "landscape" << 9 << paperFull << "Left" << true << QPoint(-1, 0)
+                                 << "4,0,470,360";
+    QTest::newRow("wallet shift right")
+        << "landscape" << 9 << paperFull << "S+Right" << true << QPoint(10, 0) << "0,0,470,360";
+    QTest::newRow("wallet up stays")
+        << "landscape" << 9 << paperFull << "Up" << true << QPoint(0, -1) << "3,0,470,360";
+    // Keys that are not a move record nothing.
+    QTest::newRow("control arrow")
+        << "landscape" << 2 << paperFull << "C+Up" << false << QPoint() << "";
+    QTest::newRow("image-full") << "landscape" << 2 << imageFull << "Up S+Left" << false << QPoint()
+                                << "";
+}
+
+void TestTrimmingWindow::moveWithKeys()
+{
+    QFETCH(QString, photo);
+    QFETCH(int, size);
+    QFETCH(int, layout);
+    QFETCH(QString, keys);
+    QFETCH(bool, recorded);
+    QFETCH(QPoint, drag);
+    QFETCH(QString, cropText);
+
+    const QString file = photo == "portrait" ? m_portrait : m_landscape;
+    auto order = MakeOrder(file, {size}, std::uint8_t(layout), false);
+    TfrmTrimming byKeys;
+    byKeys.OpenForOrder(*order);
+    byKeys.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&byKeys));
+    const TFloatRect start = byKeys.ImageView()->RubberBandLocation();
+    PressKeys(byKeys.ImageView(), keys);
+
+    const TOrder &wo = *byKeys.WorkingOrder();
+    QCOMPARE(wo.CropTexts[size], cropText);
+    if (!recorded) {
+        QVERIFY(wo.CropRects[size].IsZero());
+        QCOMPARE(byKeys.ImageView()->RubberBandLocation(), start);
+        return;
+    }
+    // The keys went the drag's way: the same rectangle, the layers where the drag puts them.
+    TfrmTrimming byMouse;
+    byMouse.OpenForOrder(*order);
+    byMouse.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&byMouse));
+    Drag(byMouse, drag);
+    const TOrder &mo = *byMouse.WorkingOrder();
+    QCOMPARE(mo.CropTexts[size], cropText);
+    QCOMPARE(wo.CropRects[size], mo.CropRects[size]);
+    QCOMPARE(byKeys.GhostLayer().Location, byMouse.GhostLayer().Location);
+    const TTrimLayer &moved = size == 9 ? byKeys.SheetLayer() : byKeys.PhotoLayer();
+    QCOMPARE(moved.Location, wo.CropRects[size]);
+}
+
+void TestTrimmingWindow::viewTakesFocus()
+{
+    auto order = MakeOrder(m_landscape, {2}, TOrder::LayoutPaperFull, false);
+    TfrmTrimming w;
+    w.OpenForOrder(*order);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    // The view has the focus from the start, and the window says what the keys do.
+    QTRY_VERIFY(w.ImageView()->hasFocus());
+    const auto *hint = w.findChild<QLabel *>("lblKeyHint");
+    QVERIFY(hint && hint->isVisible());
+    QVERIFY(hint->text().contains(QStringLiteral("방향키")));
+    // With the focus, the view draws its focus frame; without it, not.
+    const QColor frame = w.ImageView()->palette().color(QPalette::Highlight);
+    QCOMPARE(w.ImageView()->grab().toImage().pixelColor(1, 100), frame);
+    w.findChild<QPushButton *>("btnClose")->setFocus();
+    QTRY_VERIFY(!w.ImageView()->hasFocus());
+    QVERIFY(w.ImageView()->grab().toImage().pixelColor(1, 100) != frame);
+    Shoot(w, "trimming-keys");
 }
 
 void TestTrimmingWindow::imageFullAndBack()

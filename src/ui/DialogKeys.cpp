@@ -1,0 +1,51 @@
+#include "ui/DialogKeys.h"
+
+#include <QDialog>
+#include <QKeyEvent>
+#include <QPushButton>
+
+namespace {
+
+class EnterPresses : public QObject
+{
+public:
+    explicit EnterPresses(QAbstractButton &Button)
+        : QObject(&Button)
+        , m_button(Button)
+    { }
+
+protected:
+    bool eventFilter(QObject *Watched, QEvent *Event) override
+    {
+        if (Watched == &m_button && Event->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(Event);
+            const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+            if (enter && key->modifiers() == Qt::NoModifier) {
+                if (!key->isAutoRepeat() && m_button.isEnabled())
+                    m_button.click();
+                return true;
+            }
+        }
+        return QObject::eventFilter(Watched, Event);
+    }
+
+private:
+    QAbstractButton &m_button;
+};
+
+} // namespace
+
+void SetDialogKeys(QDialog &Dialog, QPushButton *Ok)
+{
+    // A focused button that is not auto-default would hand Enter on to the default button:
+    // Enter on Cancel would then be OK.
+    for (QPushButton *button : Dialog.findChildren<QPushButton *>())
+        button->setAutoDefault(true);
+    if (Ok)
+        Ok->setDefault(true);
+}
+
+void PressOnEnter(QAbstractButton &Button)
+{
+    Button.installEventFilter(new EnterPresses(Button));
+}
