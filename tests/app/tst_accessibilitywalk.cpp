@@ -8,7 +8,7 @@
 #include "cart/CartFixtures.h"
 #include "cart/uOrderBrowser.h"
 #include "cart/uOrderFrame.h"
-#include "common/AccessibilityEvents.h"
+#include "common/AccessibilityProbe.h"
 #include "common/AppTestMain.h"
 #include "folder/FolderPage.h"
 #include "folder/FolderTree.h"
@@ -319,7 +319,7 @@ class TestAccessibilityWalk : public QObject
 
     QTemporaryDir m_tmp;
     PhotoFolder m_photos;
-    std::unique_ptr<AccessibilityEvents> m_events;
+    std::unique_ptr<AccessibilityProbe> m_events;
     QStringList m_faults; // of the current row
 
     static bool show(QWidget *W)
@@ -341,21 +341,21 @@ class TestAccessibilityWalk : public QObject
         QVERIFY2(label->text() != before, qPrintable(Label + ": the text did not change"));
         checkTold(Window, label);
     }
-    // The last name-changed event of Label carried its text.
+    // Label told of a change of its name, and its name holds its text.
     void checkTold(QWidget *Window, QLabel *Label)
     {
-        const QStringList names = m_events->NamesOf(Label);
+        const int told = m_events->Count(QAccessible::NameChanged, Label);
+        const QString name = AccessibilityProbe::Name(Label);
         const QString where
             = QStringLiteral("%1 / %2 / QLabel: ")
                   .arg(QString::fromLatin1(QTest::currentDataTag()), Label->objectName());
-        if (names.isEmpty())
+        if (told == 0)
             m_faults << where
                     + QStringLiteral("no name-changed event for the text \"%1\"")
                           .arg(Label->text());
-        else if (!names.last().contains(Label->text()))
+        else if (!name.contains(Label->text()))
             m_faults << where
-                    + QStringLiteral("name \"%1\" told for the text \"%2\"")
-                          .arg(names.last(), Label->text());
+                    + QStringLiteral("name \"%1\" for the text \"%2\"").arg(name, Label->text());
         Q_UNUSED(Window);
     }
 
@@ -385,8 +385,8 @@ class TestAccessibilityWalk : public QObject
 private slots:
     void initTestCase()
     {
-        m_events = std::make_unique<AccessibilityEvents>();
-        QVERIFY2(AccessibilityEvents::Active(), "accessibility events cannot be had here");
+        m_events = std::make_unique<AccessibilityProbe>();
+        QVERIFY2(AccessibilityProbe::Active(), "accessibility events cannot be had here");
         startService();
         service.applyToEnvironment();
         qputenv("KESTRUN_CONFIG", m_tmp.filePath("Kestrun.cfg").toUtf8());
