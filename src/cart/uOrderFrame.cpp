@@ -8,6 +8,7 @@
 #include "notices/SizeAlertFrm.h"
 #include "trim/TrimmingFrm.h"
 #include "ui/AppFonts.h"
+#include "ui/DialogKeys.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/ModalResult.h"
 #include "util/UploadNames.h"
@@ -188,6 +189,7 @@ void TOrderFrame::showLayout()
     else if (m_order->Layout == TOrder::LayoutImageFull)
         button = m_order->Bordered ? ui->RadioButton4 : ui->RadioButton3;
     button->setChecked(true);
+    TabToChecked(*button);
     m_binding = binding;
 }
 

@@ -115,6 +115,11 @@ void TfrmTrimming::FormCreate()
     // Enter is OK, on Cancel it is Cancel; the view comes first, so the arrow keys place the
     // photo at once.
     SetDialogKeys(*this, ui->btnClose);
+    for (QButtonGroup *group : {m_sizeGroup, m_layoutGroup})
+        connect(group, &QButtonGroup::idToggled, this, [group](int Id, bool Checked) {
+            if (Checked)
+                TabToChecked(*group->button(Id));
+        });
     view->setFocus();
 }
 

@@ -1,5 +1,6 @@
 #include "ui/DialogKeys.h"
 
+#include <QButtonGroup>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -48,4 +49,21 @@ void SetDialogKeys(QDialog &Dialog, QPushButton *Ok)
 void PressOnEnter(QAbstractButton &Button)
 {
     Button.installEventFilter(new EnterPresses(Button));
+}
+
+void TabToChecked(QAbstractButton &Checked)
+{
+    QList<QAbstractButton *> buttons;
+    if (Checked.group())
+        buttons = Checked.group()->buttons();
+    else if (Checked.autoExclusive() && Checked.parentWidget())
+        buttons = Checked.parentWidget()->findChildren<QAbstractButton *>(
+            QString(), Qt::FindDirectChildrenOnly);
+    for (QAbstractButton *button : buttons) {
+        if (!button->isCheckable() || (!Checked.group() && !button->autoExclusive()))
+            continue;
+        const Qt::FocusPolicy policy = button->focusPolicy();
+        button->setFocusPolicy(button == &Checked ? Qt::FocusPolicy(policy | Qt::TabFocus)
+                                                  : Qt::FocusPolicy(policy & ~Qt::TabFocus));
+    }
 }
