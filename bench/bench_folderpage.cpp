@@ -5,7 +5,9 @@
 //   bench_folderpage make <folder> [count]       photos: 640 x 480 JPEGs, every second one with
 //                                                an EXIF thumbnail of 160 x 120
 //   bench_folderpage page <folder>               the page figures
-//   bench_folderpage thumbs <folder> [count]     thumbnails of the first count photos, 5 threads
+//   bench_folderpage thumbs <folder> [count]     thumbnails of the first count photos on the
+//                                                thumbnail service's threads
+// Both print the most decoding threads busy at once (the thumbnail service's workers).
 // Run by bench/run-folderpage.sh.
 #include "../tests/common/JpegFixtures.h"
 #include "app/KestrunApplication.h"
@@ -15,6 +17,7 @@
 #include "folder/FolderTree.h"
 #include "folder/PhotoGrid.h"
 #include "folder/PhotoThumbnails.h"
+#include "model/ThumbnailService.h"
 #include "ui/Skin.h"
 
 #include <QDir>
@@ -81,20 +84,27 @@ int thumbnails(const QString &Folder, int Count)
     files = files.mid(0, Count);
     for (QString &f : files)
         f = Folder + '/' + f;
-    QThreadPool pool;
-    pool.setMaxThreadCount(PhotoThumbnailLoader::ThreadCount);
+    ThumbnailService &service = ThumbnailService::Shared();
+    service.ResetPeaks();
     QElapsedTimer clock;
     clock.start();
     std::atomic<int> made {0};
-    for (const QString &f : files)
-        pool.start([&made, f] {
-            if (!PhotoThumbnailLoader::MakeThumbnail(f, {130, 130}).isNull())
+    for (const QString &f : files) {
+        ThumbnailJobSpec job;
+        job.Priority = ThumbnailPriority::OnScreen;
+        job.Work = [&made, f](const ThumbnailContext &Context) {
+            if (!PhotoThumbnailLoader::MakeThumbnail(Context, f, {130, 130}).isNull())
                 ++made;
-        });
-    pool.waitForDone();
+        };
+        service.Submit(std::move(job));
+    }
+    service.WaitForIdle();
     const double ms = clock.nsecsElapsed() / 1e6;
+    const ThumbnailService::Counts counts = service.Statistics();
     std::printf("thumbnails %d of %d in %.0f ms: %.0f per second on %d threads\n", made.load(),
-        int(files.size()), ms, files.size() * 1000.0 / ms, PhotoThumbnailLoader::ThreadCount);
+        int(files.size()), ms, files.size() * 1000.0 / ms, counts.Threads);
+    std::printf("decoding threads busy at once: peak %d (cores %d)\n", counts.PeakBusy,
+        QThread::idealThreadCount());
     return 0;
 }
 
@@ -193,6 +203,8 @@ int page(const QString &Folder)
     QCoreApplication::processEvents();
     std::printf("adding 1000 photos: %.1f ms (%d orders, page %d), peak rss %.1f MB\n", added,
         browser->OrderCount(), main.pcMain()->currentIndex(), peakRssMb());
+    std::printf("decoding threads busy at once: peak %d (cores %d)\n",
+        ThumbnailService::Shared().Statistics().PeakBusy, QThread::idealThreadCount());
     return 0;
 }
 

@@ -14,6 +14,7 @@
 #include "upload/UploadEngine.h"
 #include "upload/UploadTexts.h"
 #include "upload/UploadThumbnails.h"
+#include "model/ThumbnailService.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -121,37 +122,39 @@ int main(int argc, char **argv)
     }
     QuietObserver observer;
     UploadEngine engine(observer);
-    engine.Settings.WebUrl = args[1];
+    UploadSettings settings = UploadSettings::FromConfig();
+    settings.WebUrl = args[1];
     if (ftp) {
-        engine.Settings.FtpUrl = args[2];
-        engine.Settings.UploadUrl = args[1];
+        settings.FtpUrl = args[2];
+        settings.UploadUrl = args[1];
         // KB_VERIFY_STORES=0: stores taken at their reply, to show what the SIZE check costs
-        engine.Settings.VerifyStores = qEnvironmentVariable("KB_VERIFY_STORES") != "0";
+        settings.VerifyStores = qEnvironmentVariable("KB_VERIFY_STORES") != "0";
     } else {
-        engine.Settings.UploadUrl = args[2];
-        engine.Settings.FtpUrl = QStringLiteral("ftp://127.0.0.1:1"); // refused: the web route
-        engine.Settings.PhotoPauseMs = 0;
+        settings.UploadUrl = args[2];
+        settings.FtpUrl = QStringLiteral("ftp://127.0.0.1:1"); // refused: the web route
+        settings.PhotoPauseMs = 0;
     }
+    QList<TOrder *> list;
     for (const auto &o : orders)
-        engine.Orders.append(o.get());
-    engine.UserID = args[3];
-    engine.Reset();
+        list.append(o.get());
+    UploadRequest request = UploadRequest::FromOrders(args[3], list, settings);
     if (prepared) {
         for (const auto &o : orders)
             UploadThumbnails::Shared().Prepare(o->FileName);
         UploadThumbnails::Shared().WaitForBackground();
     }
     observer.Clock.start();
-    const bool ok = engine.RunUpload();
+    const bool ok = engine.RunUpload(std::move(request));
     const double seconds = observer.Clock.nsecsElapsed() / 1e9;
     const double routeSeconds = (observer.LastPhotoNs - observer.FirstPhotoNs) / 1e9;
     std::printf("completed %d\nbytes %lld\nseconds %.3f\nroute_seconds %.3f\nmb_per_s %.1f\n"
                 "route_mb_per_s %.1f\npeak_rss_mb %.1f\nthumbnails_ready %llu\n"
-                "thumbnail_bytes_kept_each %.0f\n",
+                "thumbnail_bytes_kept_each %.0f\ndecoding_threads_peak %d\n",
         ok ? 1 : 0, static_cast<long long>(bytes), seconds, routeSeconds,
         bytes / 1048576.0 / seconds, bytes / 1048576.0 / routeSeconds, peakRssMb(),
         static_cast<unsigned long long>(UploadThumbnails::Shared().Statistics().TakenReady),
         double(UploadThumbnails::Shared().Statistics().KeptBytes)
-            / qMax(1, UploadThumbnails::Shared().Statistics().Kept));
+            / qMax(1, UploadThumbnails::Shared().Statistics().Kept),
+        ThumbnailService::Shared().Statistics().PeakBusy);
     return ok ? 0 : 1;
 }

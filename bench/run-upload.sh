@@ -4,6 +4,9 @@
 # against `curl -F`, and peak memory while sending a 1 GB photo by either route.
 #   bench/run-upload.sh [--small]    --small: 20 photos of 10 MB and one of 200 MB
 #                                    instead of 100 of 10 MB and one of 1 GB
+# KB_BASELINE_BUILD_DIR: another build whose bench_upload runs in the same rounds of the FTP
+# cases, to compare two versions in one run. The most decoding threads busy at once is shown
+# for each FTP case.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${KB_BUILD_DIR:-$top/build}
@@ -116,10 +119,11 @@ curl_http() { # curl -F of every file as the photo form, one process
   curl "${args[@]}"
   echo $(($(now) - t0))
 }
-ours() { # mode, then files: the program's figures in $tmp/ours.out
+baseline=${KB_BASELINE_BUILD_DIR:+$KB_BASELINE_BUILD_DIR/bench/bench_upload}
+ours() { # mode, then files: the program's figures in $tmp/ours.out ($OURS_BIN: another build's)
   local mode=$1; shift
   local to=$ftp; [ "$mode" = http ] && to=$sink
-  "$bench" "$mode" "$web" "$to" bench "$@" >"$tmp/ours.out"
+  "${OURS_BIN:-$bench}" "$mode" "$web" "$to" bench "$@" >"$tmp/ours.out"
   [ "$(value completed <"$tmp/ours.out")" = 1 ] || { echo "upload not completed" >&2; exit 1; }
 }
 peak() { "$bench" "$@" | value peak_rss_mb; }
@@ -140,15 +144,22 @@ report() { # label, bytes, ours whole ns, ours route ns, anchor ns, anchor name
 }
 ftp_case() { # label, mode, files: ours against curl -T of the photos and of photos + thumbnails
   local label=$1 mode=$2; shift 2
-  local bytes c="" p="" w="" r="" round; bytes=$(size_of "$@")
+  local bytes c="" p="" w="" r="" bw="" br="" threads=0 round; bytes=$(size_of "$@")
   for round in $(seq "$rounds"); do
     wipe; c=$(min "$c" "$(curl_ftp "$@")")
     wipe; ours "$mode" "$@"; keep_thumbs
     w=$(min "$w" "$(ns_of seconds)"); r=$(min "$r" "$(ns_of route_seconds)")
+    t=$(value decoding_threads_peak <"$tmp/ours.out"); [ "${t:-0}" -gt "$threads" ] && threads=$t
     wipe; p=$(min "$p" "$(curl_ftp_pairs "$@")")
+    if [ -n "$baseline" ]; then
+      wipe; OURS_BIN=$baseline ours "$mode" "$@"
+      bw=$(min "$bw" "$(ns_of seconds)"); br=$(min "$br" "$(ns_of route_seconds)")
+    fi
   done
   report "$label" "$bytes" "$w" "$r" "$c" "curl -T photos"
   report "" "$bytes" "$w" "$r" "$p" "curl -T photos+thumbs"
+  [ -z "$baseline" ] || report "" "$bytes" "$w" "$r" "$bw" "baseline build"
+  echo "  decoding threads busy at once: peak $threads (cores $(nproc))"
 }
 http_case() { # label, files: ours against curl -F
   local label=$1; shift

@@ -71,7 +71,9 @@ TBatchPanel::TBatchPanel(TOrderBrowser *Browser, QWidget *Parent)
                 RunHandler([&] { cbLayoutChange(box); });
         });
     }
-    connect(ui->Chk_All, &QCheckBox::clicked, this, [this] {
+    // Every change of the check box counts: a click, Space, or an assistive tool's toggle (which
+    // emits no click).
+    connect(ui->Chk_All, &QCheckBox::toggled, this, [this] {
         if (!m_resetting)
             RunHandler([this] { Chk_AllClick(); });
     });
@@ -164,6 +166,7 @@ void TBatchPanel::cbLayoutChange(QComboBox *)
     }
     m_browser->RefreshView();
     m_browser->setFocus();
+    emit OptionsApplied();
 }
 
 void TBatchPanel::Chk_AllClick()
@@ -174,6 +177,7 @@ void TBatchPanel::Chk_AllClick()
         m_browser->OrderAt(n)->AutoCorrect = value;
     m_browser->RefreshView();
     m_browser->setFocus();
+    emit OptionsApplied();
 }
 
 void TBatchPanel::ResetBatchPanel()

@@ -44,6 +44,11 @@ public:
     QCheckBox *Chk_All() const;
     TSizeIndicator *GuideMark(int Index) const;
 
+signals:
+    // A layout, border or auto-correction choice went to every order (once per change of a
+    // box or of the check box, however it was made).
+    void OptionsApplied();
+
 private:
     // The item the box's text names, or -1: a typed text counts once it spells an item.
     static int chosenItem(const QComboBox *Box);

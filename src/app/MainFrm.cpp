@@ -20,6 +20,8 @@
 #include "upload/UploadThumbnails.h"
 #include "util/ControlCharacters.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -33,12 +35,26 @@ namespace {
 constexpr int OuterWidth = 1024;
 constexpr int OuterHeight = 731;
 
+// The main window is a plain top-level widget, which Qt exposes as a filler ("client"); a
+// screen reader announces it as the program's window.
+QAccessibleInterface *MainWindowAccessible(const QString &ClassName, QObject *Object)
+{
+    if (ClassName == QLatin1String("TfrmMain") && Object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(Object), QAccessible::Window);
+    return nullptr;
+}
+
 } // namespace
 
 TfrmMain::TfrmMain(const QStringList &Arguments, QWidget *Parent)
     : QWidget(Parent)
     , ui(std::make_unique<Ui::TfrmMain>())
 {
+    static const bool windowRole = [] {
+        QAccessible::installFactory(MainWindowAccessible);
+        return true;
+    }();
+    Q_UNUSED(windowRole);
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("케스트런 브림베일 " KB_VERSION));
     setFont(GulimFont(11));

@@ -3,6 +3,7 @@
 
 #include "cart/uOrderFrame.h"
 #include "ui/AppFonts.h"
+#include "ui/LiveLabel.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -63,6 +64,8 @@ TOrderBrowser::TOrderBrowser(QWidget *Parent)
     m_statusPanels[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_statusPanels[0]->setAccessibleName(QStringLiteral("사진 수"));
     m_statusPanels[1]->setAccessibleName(QStringLiteral("수량 선택 상태"));
+    for (QLabel *label : m_statusPanels)
+        ExposeLabelText(label);
     ui->StatusBar->addWidget(m_statusPanels[0]);
     ui->StatusBar->addWidget(m_statusPanels[1], 1);
     watchInput(ui->StatusBar);

@@ -16,6 +16,8 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 
+#include <utility>
+
 using namespace ModalResult;
 
 TOrderFrame::TOrderFrame(QWidget *Owner)
@@ -73,10 +75,18 @@ TOrderFrame::TOrderFrame(QWidget *Owner)
                 RunHandler([&] { SpinEditChange(spin); });
         });
     }
+    // A layout or auto-correction change counts however it is made: a click, the arrow keys
+    // inside the group, Space, or an assistive tool's toggle (which emits no click). Only the
+    // button turned on acts; what the card shows of a bound order stays silent (m_binding).
     for (QRadioButton *radio : m_radios)
-        connect(radio, &QRadioButton::clicked, this,
-            [this, radio] { RunHandler([&] { RadioButton0Click(radio); }); });
-    connect(ui->Check, &QCheckBox::clicked, this, [this] { RunHandler([this] { CheckClick(); }); });
+        connect(radio, &QRadioButton::toggled, this, [this, radio](bool Checked) {
+            if (Checked && !m_binding)
+                RunHandler([&] { RadioButton0Click(radio); });
+        });
+    connect(ui->Check, &QCheckBox::toggled, this, [this] {
+        if (!m_binding)
+            RunHandler([this] { CheckClick(); });
+    });
     connect(ui->sButton1, &QPushButton::clicked, this,
         [this] { RunHandler([this] { btnEditClick(); }); });
     connect(ui->sButton2, &QPushButton::clicked, this,
@@ -171,6 +181,8 @@ void TOrderFrame::SetOrder(TOrder *Order)
 
 void TOrderFrame::showLayout()
 {
+    // The buttons follow the order here; their handler would only store the same choice again.
+    const bool binding = std::exchange(m_binding, true);
     QRadioButton *button = ui->RadioButton0;
     if (m_order->Layout == TOrder::LayoutPaperFull)
         button = m_order->Bordered ? ui->RadioButton2 : ui->RadioButton1;
@@ -178,6 +190,7 @@ void TOrderFrame::showLayout()
         button = m_order->Bordered ? ui->RadioButton4 : ui->RadioButton3;
     button->setChecked(true);
     TabToChecked(*button);
+    m_binding = binding;
 }
 
 void TOrderFrame::UpdateOutline()
@@ -252,6 +265,8 @@ void TOrderFrame::RadioButton0Click(QRadioButton *Sender)
         break;
     }
     UpdateOutline();
+    if (OnOptionChange)
+        OnOptionChange(this);
 }
 
 void TOrderFrame::CheckClick()
@@ -260,6 +275,8 @@ void TOrderFrame::CheckClick()
         return;
     m_order->AutoCorrect = ui->Check->isChecked() ? TOrder::AutoCorrectOn : TOrder::AutoCorrectOff;
     UpdateOutline();
+    if (OnOptionChange)
+        OnOptionChange(this);
 }
 
 void TOrderFrame::btnEditClick()

@@ -42,6 +42,9 @@ public:
     TCallback OnQuantityChange;
     TCallback OnDeleteOrder;
     TCallback OnMouseMove;
+    // After every handled change of the layout or the auto-correction, however the button
+    // changed (mouse, keys, an assistive tool). Binding the card reports nothing.
+    TCallback OnOptionChange;
 
     // Binds the card (null hides it). Binding the order already shown renews neither the size
     // label nor the thumbnail.

@@ -4,6 +4,7 @@
 #include "folder/PhotoGrid.h"
 #include "folder/PhotoListing.h"
 #include "ui/ErrorDisplay.h"
+#include "ui/LiveLabel.h"
 #include "ui/PlainMessage.h"
 
 #include <QDragEnterEvent>
@@ -64,6 +65,7 @@ TFolderPage::TFolderPage(
     // The only panel: 200 wide at least, its text may run to the right edge.
     m_statusPanel->setObjectName(QStringLiteral("sbListPanel"));
     m_statusPanel->setAccessibleName(QStringLiteral("선택한 사진 수"));
+    ExposeLabelText(m_statusPanel);
     m_statusPanel->setMinimumWidth(200);
     m_status->addWidget(m_statusPanel, 1);
 

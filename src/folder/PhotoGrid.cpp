@@ -5,12 +5,15 @@
 #include "folder/PhotoListing.h"
 #include "folder/PhotoThumbnails.h"
 
+#include <QAccessible>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
+
+#include <algorithm>
 
 namespace {
 
@@ -162,8 +165,16 @@ void PhotoGrid::repaintPosition(int Position)
     viewport()->update(visualRect(m_model->index(Position)));
 }
 
+QRegion PhotoGrid::visualRegionForSelection(const QItemSelection &) const
+{
+    // applyChange repaints what changed; the view's own region would cost a rectangle per
+    // photo when all of a large folder is selected.
+    return {};
+}
+
 void PhotoGrid::applyChange(const PhotoSelection::Change &Change, bool RaiseEvents)
 {
+    mirrorSelection(Change);
     const qsizetype changed = Change.Selected.size() + Change.Deselected.size();
     if (changed > 64) {
         viewport()->update();
@@ -358,7 +369,7 @@ void PhotoGrid::requestThumbnails()
     wanted.reserve(size_t(end - first + 1));
     for (int p = first; p <= end; ++p)
         if (!m_model->HasThumbnail(p))
-            wanted.push_back({p, m_model->FileName(p)});
+            wanted.push_back({p, m_model->FileName(p), p <= last});
     m_wantedFirst = first;
     m_wantedLast = end;
     m_wantedMissing = int(wanted.size());
@@ -390,5 +401,33 @@ void PhotoGrid::reportProgress()
     if (percentage != m_lastProgress) {
         m_lastProgress = percentage;
         emit Progress(percentage);
+    }
+}
+
+void PhotoGrid::mirrorSelection(const PhotoSelection::Change &Change)
+{
+    // Runs of neighbouring positions become one range each, so selecting all of a large folder
+    // is one range, not one per photo.
+    auto ranges = [this](std::vector<int> Positions) {
+        std::sort(Positions.begin(), Positions.end());
+        QItemSelection selection;
+        for (std::size_t i = 0; i < Positions.size();) {
+            std::size_t j = i;
+            while (j + 1 < Positions.size() && Positions[j + 1] == Positions[j] + 1)
+                ++j;
+            selection.select(m_model->index(Positions[i]), m_model->index(Positions[j]));
+            i = j + 1;
+        }
+        return selection;
+    };
+    QItemSelectionModel *model = selectionModel();
+    if (!Change.Deselected.empty())
+        model->select(ranges(Change.Deselected), QItemSelectionModel::Deselect);
+    if (!Change.Selected.empty())
+        model->select(ranges(Change.Selected), QItemSelectionModel::Select);
+    // The view announces the first photo of a change; a change of several says so as well.
+    if (Change.Selected.size() + Change.Deselected.size() > 1 && QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::SelectionWithin);
+        QAccessible::updateAccessibility(&event);
     }
 }

@@ -20,6 +20,8 @@ class PhotoThumbnailLoader;
 // Shift they select the run from the anchor; Space toggles the current photo; Ctrl+A selects
 // all. For every photo whose selection the user changes here the grid raises ImageSelect or
 // ImageDeselect, once the change is complete. Changes made through the methods raise nothing.
+// The view's selection model mirrors the grid's selection, so a screen reader reads each
+// photo's selected state and hears every change.
 class PhotoGrid : public QListView
 {
     Q_OBJECT
@@ -77,9 +79,11 @@ protected:
     void resizeEvent(QResizeEvent *Event) override;
     void scrollContentsBy(int Dx, int Dy) override;
     void changeEvent(QEvent *Event) override;
+    QRegion visualRegionForSelection(const QItemSelection &Selection) const override;
 
 private:
     void applyChange(const PhotoSelection::Change &Change, bool RaiseEvents);
+    void mirrorSelection(const PhotoSelection::Change &Change);
     void repaintPosition(int Position);
     void scheduleThumbnails();
     void requestThumbnails();

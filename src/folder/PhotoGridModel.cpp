@@ -34,7 +34,9 @@ QVariant PhotoGridModel::data(const QModelIndex &Index, int Role) const
 
 Qt::ItemFlags PhotoGridModel::flags(const QModelIndex &Index) const
 {
-    return Index.isValid() ? Qt::ItemIsEnabled | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
+    // Selectable, so a screen reader reads the selected state the grid mirrors into the view.
+    return Index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren
+                           : Qt::NoItemFlags;
 }
 
 void PhotoGridModel::SetPhotos(QStringList Paths)

@@ -1,40 +1,22 @@
 #include "folder/PhotoThumbnails.h"
 
-#include "util/ImageDecode.h"
-
-#include <QMutexLocker>
-
-namespace {
-
-quint64 busyKey(quint64 Generation, int Position)
-{
-    return (Generation << 32) | quint32(Position);
-}
-
-} // namespace
-
-PhotoThumbnailLoader::PhotoThumbnailLoader(QSize Box, QObject *Parent)
+PhotoThumbnailLoader::PhotoThumbnailLoader(QSize Box, QObject *Parent, ThumbnailService &Service)
     : QObject(Parent)
     , m_box(Box)
-{
-    m_pool.setMaxThreadCount(ThreadCount);
-    // Threads that stay idle this long end; the next folder starts them again.
-    m_pool.setExpiryTimeout(10000);
-}
+    , m_service(Service)
+{ }
 
 PhotoThumbnailLoader::~PhotoThumbnailLoader()
 {
-    {
-        QMutexLocker lock(&m_mutex);
-        m_queue.clear();
-        ++m_generation;
-    }
-    m_pool.waitForDone();
+    std::unique_lock lock(m_mutex);
+    retire(m_generation + 1);
+    m_ended.wait(lock, [&] { return m_jobs.isEmpty() && m_older == 0; });
 }
 
-QImage PhotoThumbnailLoader::MakeThumbnail(const QString &FileName, QSize Box)
+QImage PhotoThumbnailLoader::MakeThumbnail(
+    const ThumbnailContext &Context, const QString &FileName, QSize Box)
 {
-    QImage picture = DecodeFittedPicture(FileName, Box).Image;
+    QImage picture = Context.Fit(FileName, Box).Image;
     if (picture.isNull())
         return picture;
     // The two formats QPainter draws fastest on the grid.
@@ -45,63 +27,94 @@ QImage PhotoThumbnailLoader::MakeThumbnail(const QString &FileName, QSize Box)
     return picture;
 }
 
+void PhotoThumbnailLoader::cancelQueued()
+{
+    // Those running go on; they end themselves.
+    for (auto it = m_jobs.begin(); it != m_jobs.end();) {
+        if (m_service.Cancel(it.value()))
+            it = m_jobs.erase(it);
+        else
+            ++it;
+    }
+}
+
+void PhotoThumbnailLoader::retire(quint64 Generation)
+{
+    cancelQueued();
+    // Photos still being made for the old generation end as older work.
+    m_older += int(m_jobs.size());
+    m_jobs.clear();
+    m_generation = Generation;
+}
+
 void PhotoThumbnailLoader::SetWanted(quint64 Generation, std::vector<Job> Wanted)
 {
-    {
-        QMutexLocker lock(&m_mutex);
-        m_generation = Generation;
-        m_queue.clear();
-        for (Job &job : Wanted)
-            if (!m_busy.contains(busyKey(Generation, job.Position)))
-                m_queue.push_back(std::move(job));
+    std::lock_guard lock(m_mutex);
+    if (Generation != m_generation)
+        retire(Generation);
+    QHash<int, ThumbnailTicket> wanted;
+    wanted.reserve(qsizetype(Wanted.size()));
+    for (Job &job : Wanted) {
+        const ThumbnailPriority priority
+            = job.OnScreen ? ThumbnailPriority::OnScreen : ThumbnailPriority::Ahead;
+        if (const auto it = m_jobs.constFind(job.Position); it != m_jobs.cend()) {
+            // Queued already: to the back of its priority, so the queue keeps the wish's
+            // order. Being made: left alone.
+            m_service.Requeue(it.value(), priority);
+            wanted.insert(job.Position, it.value());
+            continue;
+        }
+        ThumbnailJobSpec spec;
+        spec.Priority = priority;
+        spec.Work = [this, Generation, Position = job.Position, FileName = job.FileName](
+                        const ThumbnailContext &Context) {
+            const QImage thumbnail = MakeThumbnail(Context, FileName, m_box);
+            ended(Generation, Position, &thumbnail);
+        };
+        spec.Dropped
+            = [this, Generation, Position = job.Position] { ended(Generation, Position, nullptr); };
+        // The job's end takes the lock held here, so it finds its entry.
+        const ThumbnailTicket ticket = m_service.Submit(std::move(spec));
+        if (!ticket.IsNull())
+            wanted.insert(job.Position, ticket);
     }
-    startWorkers();
+    // What the wish no longer holds leaves the queue.
+    for (auto it = m_jobs.begin(); it != m_jobs.end(); ++it) {
+        if (!wanted.contains(it.key()) && !m_service.Cancel(it.value()))
+            wanted.insert(it.key(), it.value()); // being made: it ends itself
+    }
+    m_jobs.swap(wanted);
 }
 
 void PhotoThumbnailLoader::Cancel(quint64 Generation)
 {
-    QMutexLocker lock(&m_mutex);
-    m_generation = Generation;
-    m_queue.clear();
+    std::lock_guard lock(m_mutex);
+    cancelQueued();
+    if (Generation != m_generation)
+        retire(Generation);
 }
 
 bool PhotoThumbnailLoader::Busy() const
 {
-    QMutexLocker lock(&m_mutex);
-    return !m_queue.empty() || m_workers > 0;
+    std::lock_guard lock(m_mutex);
+    return !m_jobs.isEmpty() || m_older > 0;
 }
 
 void PhotoThumbnailLoader::WaitForDone()
 {
-    m_pool.waitForDone();
+    std::unique_lock lock(m_mutex);
+    m_ended.wait(lock, [&] { return m_jobs.isEmpty() && m_older == 0; });
 }
 
-void PhotoThumbnailLoader::startWorkers()
+void PhotoThumbnailLoader::ended(quint64 Generation, int Position, const QImage *Thumbnail)
 {
-    QMutexLocker lock(&m_mutex);
-    const int wanted = qMin<int>(ThreadCount, int(m_queue.size()));
-    while (m_workers < wanted) {
-        ++m_workers;
-        m_pool.start([this] { work(); });
+    std::lock_guard lock(m_mutex);
+    if (Generation == m_generation) {
+        m_jobs.remove(Position);
+        if (Thumbnail)
+            emit Loaded(Generation, Position, *Thumbnail);
+    } else {
+        --m_older;
     }
-}
-
-void PhotoThumbnailLoader::work()
-{
-    QMutexLocker lock(&m_mutex);
-    while (!m_queue.empty()) {
-        const Job job = std::move(m_queue.front());
-        m_queue.pop_front();
-        const quint64 generation = m_generation;
-        m_busy.insert(busyKey(generation, job.Position));
-        lock.unlock();
-
-        const QImage thumbnail = MakeThumbnail(job.FileName, m_box);
-
-        lock.relock();
-        m_busy.remove(busyKey(generation, job.Position));
-        if (generation == m_generation)
-            emit Loaded(generation, job.Position, thumbnail);
-    }
-    --m_workers;
+    m_ended.notify_all();
 }

@@ -1,14 +1,12 @@
 #include "model/LoadThumbThreadObj.h"
 
-#include "util/ImageDecode.h"
+#include "model/ThumbnailService.h"
 
-#include <QCoreApplication>
+#include <QHash>
 #include <QPainter>
-#include <QRunnable>
-#include <QThread>
-#include <QThreadPool>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 namespace {
@@ -38,23 +36,43 @@ struct DecodingScope
     ~DecodingScope() { --Count().decoding; }
 };
 
-// Detached loads share a few threads of their own, so that binding many cards at once queues
-// work instead of starting a thread per card, and the global pool stays free.
-QThreadPool &ThumbnailPool()
+// The detached loads not yet ended, by bitmap: binding a bitmap anew takes its queued load
+// out of the service, and the program-end wait waits for the rest.
+struct Pending
 {
-    static QThreadPool *pool = [] {
-        auto *p = new QThreadPool;
-        p->setMaxThreadCount(qBound(1, QThread::idealThreadCount(), 3));
-        p->setExpiryTimeout(5000);
-        // Loads still queued at the end of the program must not run into a dismantled Qt.
-        qAddPostRoutine([] { WaitForThumbnailLoads(); });
-        return p;
-    }();
-    return *pool;
+    std::mutex mutex;
+    std::condition_variable ended;
+    struct Entry
+    {
+        std::uint64_t Serial = 0;
+        ThumbnailTicket Ticket;
+    };
+    QHash<const Bitmap32 *, Entry> tickets;
+    std::uint64_t nextSerial = 0;
+    int count = 0;
+};
+
+Pending &ThePending()
+{
+    static Pending pending;
+    return pending;
+}
+
+void EndPending(const Bitmap32 *Bitmap, std::uint64_t Serial)
+{
+    Pending &p = ThePending();
+    std::lock_guard lock(p.mutex);
+    const auto it = p.tickets.constFind(Bitmap);
+    if (it != p.tickets.cend() && it->Serial == Serial)
+        p.tickets.erase(it);
+    --p.count;
+    --Count().queued;
+    p.ended.notify_all();
 }
 
 // One run of the loader; Token is the binding it was started for.
-void Execute(const std::shared_ptr<Bitmap32> &Bitmap, const QString &FileName, std::uint64_t Token)
+void Execute(const ThumbnailContext &Context, const std::shared_ptr<Bitmap32> &Bitmap,
+    const QString &FileName, std::uint64_t Token)
 {
     const auto stale = [&] { return Bitmap->CurrentBinding() != Token; };
     if (stale()) {
@@ -66,8 +84,7 @@ void Execute(const std::shared_ptr<Bitmap32> &Bitmap, const QString &FileName, s
     // Decoding happens outside the lock: a card that paints meanwhile shows the previous
     // picture instead of waiting for the decoder. A load whose card is bound anew meanwhile
     // stops waiting for decode memory.
-    const FittedPicture picture
-        = DecodeFittedPicture(FileName, {ThumbnailWidth, ThumbnailHeight}, stale);
+    const FittedPicture picture = Context.Fit(FileName, {ThumbnailWidth, ThumbnailHeight});
 
     Bitmap32Locker lock(*Bitmap);
     if (stale()) {
@@ -84,6 +101,21 @@ void Execute(const std::shared_ptr<Bitmap32> &Bitmap, const QString &FileName, s
     Bitmap->NotifyChanged();
 }
 
+// The bitmap's queued load, if any, leaves the queue: it would only find itself stale.
+void CancelQueuedLoad(const Bitmap32 *Bitmap)
+{
+    Pending::Entry entry;
+    {
+        Pending &p = ThePending();
+        std::lock_guard lock(p.mutex);
+        entry = p.tickets.value(Bitmap);
+    }
+    if (!entry.Ticket.IsNull() && ThumbnailService::Shared().Cancel(entry.Ticket)) {
+        ++Count().stale;
+        EndPending(Bitmap, entry.Serial);
+    }
+}
+
 } // namespace
 
 void LoadThumbnail(const std::shared_ptr<Bitmap32> &Bitmap, const QString &FileName, bool Wait)
@@ -93,23 +125,53 @@ void LoadThumbnail(const std::shared_ptr<Bitmap32> &Bitmap, const QString &FileN
     // Binding also for a waited load: an older detached load into the same bitmap must not
     // paint over the finished picture afterwards.
     const std::uint64_t token = Bitmap->Bind(FileName);
+    CancelQueuedLoad(Bitmap.get());
     if (Wait) {
-        // On the calling thread: the result is finished on return, and a caller that is
-        // itself a pool thread cannot starve the pool.
-        Execute(Bitmap, FileName, token);
+        // On the pool at a card's priority, or on the calling thread when that is a worker of
+        // the pool already: the result is finished on return.
+        ThumbnailService::Shared().Run(ThumbnailPriority::Card,
+            [&](const ThumbnailContext &Context) { Execute(Context, Bitmap, FileName, token); });
         return;
     }
-    // The task holds its own reference, so the bitmap lives as long as the load.
+    Pending &p = ThePending();
+    const Bitmap32 *key = Bitmap.get();
+    std::uint64_t serial = 0;
+    {
+        // Filed before the job exists, so that a job which ends at once finds its entry.
+        std::lock_guard lock(p.mutex);
+        ++p.count;
+        serial = ++p.nextSerial;
+        p.tickets.insert(key, {serial, {}});
+    }
     RaisePeak(Count().peakQueued, ++Count().queued);
-    ThumbnailPool().start([Bitmap, FileName, token] {
-        Execute(Bitmap, FileName, token);
-        --Count().queued;
-    });
+    // The job holds its own reference, so the bitmap lives as long as the load.
+    ThumbnailJobSpec spec;
+    spec.Priority = ThumbnailPriority::Card;
+    spec.StillWanted = [Bitmap, token] { return Bitmap->CurrentBinding() == token; };
+    spec.Work = [Bitmap, FileName, token, serial](const ThumbnailContext &Context) {
+        Execute(Context, Bitmap, FileName, token);
+        EndPending(Bitmap.get(), serial);
+    };
+    spec.Dropped = [key, serial] {
+        ++Count().stale;
+        EndPending(key, serial);
+    };
+    const ThumbnailTicket ticket = ThumbnailService::Shared().Submit(std::move(spec));
+    if (ticket.IsNull()) { // the program is ending
+        EndPending(key, serial);
+        return;
+    }
+    std::lock_guard lock(p.mutex);
+    const auto it = p.tickets.find(key);
+    if (it != p.tickets.end() && it->Serial == serial)
+        it->Ticket = ticket;
 }
 
 void WaitForThumbnailLoads()
 {
-    ThumbnailPool().waitForDone();
+    Pending &p = ThePending();
+    std::unique_lock lock(p.mutex);
+    p.ended.wait(lock, [&] { return p.count == 0; });
 }
 
 ThumbnailLoadCounts ThumbnailLoadStatistics()

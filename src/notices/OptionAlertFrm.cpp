@@ -12,7 +12,7 @@ using namespace ModalResult;
 
 TfrmOptionAlert::TfrmOptionAlert(QWidget *Owner)
     : QDialog(Owner)
-    , ui(new Ui::TfrmOptionAlert)
+    , ui(std::make_unique<Ui::TfrmOptionAlert>())
 {
     ui->setupUi(this);
     MakeFixedDialog(*this, 370, 455, SansSerifFont(11));
@@ -25,10 +25,7 @@ TfrmOptionAlert::TfrmOptionAlert(QWidget *Owner)
     FormCreate();
 }
 
-TfrmOptionAlert::~TfrmOptionAlert()
-{
-    delete ui;
-}
+TfrmOptionAlert::~TfrmOptionAlert() = default;
 
 WebView *TfrmOptionAlert::Banner() const
 {

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 namespace Ui {
 class TfrmOptionAlert;
 }
@@ -25,5 +27,5 @@ public:
     void reject() override;
 
 private:
-    Ui::TfrmOptionAlert *ui;
+    std::unique_ptr<Ui::TfrmOptionAlert> ui;
 };

@@ -8,15 +8,18 @@
 #include "ui/FixedDialog.h"
 #include "ui/ModalResult.h"
 
+#include <QEvent>
+
 using namespace ModalResult;
 
 TfrmSizeAlert::TfrmSizeAlert(QWidget *Owner)
     : QDialog(Owner)
-    , ui(new Ui::TfrmSizeAlert)
+    , ui(std::make_unique<Ui::TfrmSizeAlert>())
     , m_yesResult(mrYes)
     , m_noResult(mrNo)
 {
     ui->setupUi(this);
+    m_shortName = accessibleName();
     MakeFixedDialog(*this, 543, 243, SansSerifFont(11));
     // Enter on a button presses it; elsewhere it is No, so that a key meant for the quantity
     // field never accepts a print the photo is too small for. Escape is the close box's Cancel.
@@ -28,8 +31,10 @@ TfrmSizeAlert::TfrmSizeAlert(QWidget *Owner)
     connect(ui->WebBanner, &WebView::ProgressChange, this, [this](int Progress, int ProgressMax) {
         RunHandler([&] { WebBannerProgressChange(Progress, ProgressMax); });
     });
+    // Every change of the box counts: a click, Space, or an assistive tool's toggle (which emits
+    // no click).
     connect(
-        ui->chkAll, &QCheckBox::clicked, this, [this] { RunHandler([this] { chkAllClick(); }); });
+        ui->chkAll, &QCheckBox::toggled, this, [this] { RunHandler([this] { chkAllClick(); }); });
     connect(
         ui->btnYes, &QPushButton::clicked, this, [this] { RunHandler([this] { btnYesClick(); }); });
     connect(
@@ -37,10 +42,7 @@ TfrmSizeAlert::TfrmSizeAlert(QWidget *Owner)
     FormCreate();
 }
 
-TfrmSizeAlert::~TfrmSizeAlert()
-{
-    delete ui;
-}
+TfrmSizeAlert::~TfrmSizeAlert() = default;
 
 WebView *TfrmSizeAlert::Banner() const
 {
@@ -79,6 +81,17 @@ void TfrmSizeAlert::btnNoClick()
 {
     updateAnswers();
     done(m_noResult);
+}
+
+void TfrmSizeAlert::changeEvent(QEvent *Event)
+{
+    QDialog::changeEvent(Event);
+    // A screen reader names the warning with the photo it is about, as the caption does.
+    if (Event->type() == QEvent::WindowTitleChange) {
+        const QString title = windowTitle();
+        setAccessibleName(
+            title.isEmpty() ? m_shortName : m_shortName + QStringLiteral(": ") + title);
+    }
 }
 
 void TfrmSizeAlert::reject()

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 namespace Ui {
 class TfrmSizeAlert;
 }
@@ -31,10 +33,15 @@ public:
 
     void reject() override;
 
+protected:
+    void changeEvent(QEvent *Event) override;
+
 private:
     void updateAnswers();
 
-    Ui::TfrmSizeAlert *ui;
+    std::unique_ptr<Ui::TfrmSizeAlert> ui;
     int m_yesResult;
     int m_noResult;
+    // The fixed part of the accessible name; the caption (the photo's file name) follows it.
+    QString m_shortName;
 };

@@ -10,7 +10,7 @@
 
 TAutoBJ::TAutoBJ(QWidget *Owner)
     : QDialog(Owner)
-    , ui(new Ui::TAutoBJ)
+    , ui(std::make_unique<Ui::TAutoBJ>())
 {
     ui->setupUi(this);
     MakeFixedDialog(*this, 418, 283, SansSerifFont(11));
@@ -30,10 +30,7 @@ TAutoBJ::TAutoBJ(QWidget *Owner)
     connect(ui->sBitBtn1, &QPushButton::clicked, this, [this] { done(ModalResult::mrCancel); });
 }
 
-TAutoBJ::~TAutoBJ()
-{
-    delete ui;
-}
+TAutoBJ::~TAutoBJ() = default;
 
 void TAutoBJ::reject()
 {

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 namespace Ui {
 class TAutoBJ;
 }
@@ -22,5 +24,5 @@ public:
     void reject() override;
 
 private:
-    Ui::TAutoBJ *ui;
+    std::unique_ptr<Ui::TAutoBJ> ui;
 };

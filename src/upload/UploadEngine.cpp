@@ -1,6 +1,5 @@
 #include "upload/UploadEngine.h"
 
-#include "model/uBrimvaleOrders.h"
 #include "upload/HttpForm.h"
 #include "upload/UploadTexts.h"
 #include "upload/UploadThumbnails.h"
@@ -8,11 +7,14 @@
 #include "util/Cp949.h"
 #include "util/FtpClient.h"
 #include "util/FtpDirectories.h"
-#include "util/HttpClientImpl.h"
+#include "util/HttpClient.h"
+#include "util/ServiceConfig.h"
+#include "util/TextError.h"
 #include "util/UploadNames.h"
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <algorithm>
@@ -26,10 +28,10 @@ constexpr qint64 ReportIntervalMs = 50; // display updates of a running transfer
 constexpr int ThumbnailsAhead = 3; // thumbnails asked for beyond the photo being stored
 
 // An upload that cannot go on, with the text to show.
-class UploadFailure : public std::runtime_error
+class UploadFailure : public TextError
 {
 public:
-    explicit UploadFailure(const QString &text) : std::runtime_error(text.toStdString()) {}
+    using TextError::TextError;
 };
 
 // The server-time answer is the order stamp, YYYYMMDDhhmmss and a digit; it needs a few bytes.
@@ -42,15 +44,18 @@ bool isStamp(const QByteArray &Answer)
         && std::all_of(Answer.cbegin(), Answer.cend(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The user id and the photos' names become FTP paths and form fields: one with a control
-// character ends the upload before anything is sent.
-void refuseControlCharacters(const QString &UserID, const QList<TOrder *> &Orders)
+// The user id and the photos' names become FTP paths and form fields: an empty id (an order
+// of nobody, into the day folder itself) or one with a control character ends the upload
+// before anything is sent.
+void refuseUnsendable(const UploadRequest &Request)
 {
-    if (HasControlCharacter(UserID))
+    if (Request.UserID.isEmpty())
+        throw UploadFailure(UploadTexts::NoUserID);
+    if (HasControlCharacter(Request.UserID))
         throw UploadFailure(ControlTexts::UserIDRefused);
-    for (const TOrder *order : Orders) {
-        if (HasControlCharacter(order->FileName))
-            throw UploadFailure(ControlTexts::FileNameRefused(order->FileName));
+    for (const UploadOrder &order : Request.Orders) {
+        if (HasControlCharacter(order.FileName))
+            throw UploadFailure(ControlTexts::FileNameRefused(order.FileName));
     }
 }
 
@@ -67,8 +72,7 @@ struct PhotoVersion
     static PhotoVersion Of(const QString &FileName)
     {
         const QFileInfo info(FileName);
-        return {info.exists() ? info.size() : -1,
-            info.lastModified(), info.metadataChangeTime()};
+        return {info.exists() ? info.size() : -1, info.lastModified(), info.metadataChangeTime()};
     }
     // True when the file changed since and may be sent once more; throws when it cannot.
     bool ChangedSince(const QString &FileName, int Sends) const
@@ -79,22 +83,18 @@ struct PhotoVersion
         if (now.Size < 0)
             throw UploadFailure(QStringLiteral("Cannot open file \"%1\".").arg(FileName));
         if (Sends >= MaxSends)
-            throw UploadFailure(QStringLiteral("The photo \"%1\" kept changing while it was sent.").arg(FileName));
+            throw UploadFailure(
+                QStringLiteral("The photo \"%1\" kept changing while it was sent.").arg(FileName));
         return true;
     }
 };
-
-QString fullWidthPercent(QString text)
-{
-    text.replace(u'%', QChar(0xFF05));
-    return text;
-}
 
 } // namespace
 
 UploadEngine::UploadEngine(IUploadObserver &Observer, QObject *parent)
     : QObject(parent)
     , m_observer(Observer)
+    , m_request(std::make_shared<const UploadRequest>())
 {
     m_clock.start();
 }
@@ -105,34 +105,33 @@ UploadEngine::~UploadEngine()
         RequestCancel();
         m_observer.Release();
         m_thread->wait();
-        delete m_thread;
     }
 }
 
 void UploadEngine::Reset()
 {
-    FtpAvailable = true;
-    CancelRequest = false;
+    m_ftpAvailable = true;
+    m_cancelRequest = false;
     m_progress.AverageSpeed = 0.0f;
-    ReconnectCount = 0;
+    m_reconnectCount = 0;
 }
 
-void UploadEngine::start()
+void UploadEngine::Start(UploadRequest Request)
 {
-    if (isRunning())
+    if (IsRunning())
         return;
-    delete m_thread;
-    m_thread = QThread::create([this] { RunUpload(); });
-    connect(m_thread, &QThread::finished, this, [this] { emit finished(Completed.load()); });
+    m_request = std::make_shared<const UploadRequest>(std::move(Request));
+    m_thread.reset(QThread::create([this] { run(); }));
+    connect(m_thread.get(), &QThread::finished, this, [this] { emit finished(Completed()); });
     m_thread->start();
 }
 
-bool UploadEngine::isRunning() const
+bool UploadEngine::IsRunning() const
 {
     return m_thread && m_thread->isRunning();
 }
 
-bool UploadEngine::wait(int Milliseconds)
+bool UploadEngine::Wait(int Milliseconds)
 {
     if (!m_thread)
         return true;
@@ -164,16 +163,22 @@ QString UploadEngine::CartInfoPath(const QString &Stamp, const QString &UserID)
 QByteArray UploadEngine::BasketAddress(
     const QString &WebUrl, const QString &Stamp, const QString &UserID)
 {
-    QString base = WebUrl;
-    while (base.endsWith(u'/'))
-        base.chop(1);
     // The values go in as they are, unencoded, as the basket page reads them.
-    return toCp949(base) + "/mymenu/Basket_Process_P.html?cartinfo="
+    return toCp949(ServiceConfig::JoinAddress(
+               WebUrl, QStringLiteral("/mymenu/Basket_Process_P.html?cartinfo=")))
         + toCp949(CartInfoFileName(Stamp, UserID)) + "&dir=" + toCp949(Stamp.left(8))
         + "&id=" + toCp949(UserID) + "&httpapp=2";
 }
 
-bool UploadEngine::RunUpload()
+bool UploadEngine::RunUpload(UploadRequest Request)
+{
+    if (IsRunning())
+        return false;
+    m_request = std::make_shared<const UploadRequest>(std::move(Request));
+    return run();
+}
+
+bool UploadEngine::run()
 {
     bool ok = false;
     try {
@@ -192,43 +197,41 @@ bool UploadEngine::RunUpload()
     }
     m_ftp.reset();
     m_http.reset();
-    Completed = ok;
+    m_completed = ok;
     return ok;
 }
 
 bool UploadEngine::runUpload()
 {
     QString cartInfo;
-    FtpAvailable = true;
-    refuseControlCharacters(UserID, Orders);
+    m_ftpAvailable = true;
+    const UploadRequest &request = *m_request;
+    refuseUnsendable(request);
     m_observer.SetMessage(UploadTexts::Connecting);
 
     m_http = std::make_unique<HttpClient>();
-    m_http->SetConnectTimeout(Settings.ConnectTimeout);
-    m_http->SetStallTimeout(Settings.HttpStallTimeout);
+    m_http->SetConnectTimeout(settings().ConnectTimeout);
+    m_http->SetStallTimeout(settings().HttpStallTimeout);
     m_http->SetAccept("text/html, */*");
     m_http->SetUserAgent("Mozilla/3.0 (compatible; Indy Library)");
-    m_http->SetCancelFlag(&CancelRequest);
-    m_http->impl()->Progress = [this](curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
-                                   curl_off_t ulNow) {
-        const bool upload = ulTotal > 0;
-        const std::int64_t total = upload ? ulTotal : dlTotal;
-        if (total != m_gaugeMax)
-            m_gaugeMax = total;
-        work(upload ? ulNow : dlNow);
+    m_http->SetCancelFlag(&m_cancelRequest);
+    m_http->SetProgress([this](const HttpClient::Progress &Now) {
+        const bool upload = Now.UploadTotal > 0;
+        m_gaugeMax = upload ? Now.UploadTotal : Now.DownloadTotal;
+        work(upload ? Now.UploadNow : Now.DownloadNow);
         return true;
-    };
+    });
 
     const QString stamp = fetchStamp();
-    if (stamp.isEmpty() || CancelRequest)
+    if (stamp.isEmpty() || CancelRequest())
         return false;
 
-    FtpAvailable = connectFtp();
-    if (CancelRequest)
+    m_ftpAvailable = connectFtp();
+    if (CancelRequest())
         return false;
 
     bool ok;
-    if (FtpAvailable) {
+    if (FtpAvailable()) {
         m_observer.SetCancelEnabled(true);
         ok = SendByFtp(stamp, cartInfo);
         m_ftp->Disconnect();
@@ -240,11 +243,11 @@ bool UploadEngine::runUpload()
         ok = SendByHttp(stamp, cartInfo);
     }
 
-    if (ok && !CancelRequest) {
-        ok = SendCartInfo(cartInfo, CartInfoPath(stamp, UserID));
+    if (ok && !CancelRequest()) {
+        ok = SendCartInfo(cartInfo, CartInfoPath(stamp, request.UserID));
         if (ok) {
             m_observer.SetMessage(UploadTexts::Done);
-            m_observer.OpenBrowser(BasketAddress(Settings.WebUrl, stamp, UserID));
+            m_observer.OpenBrowser(BasketAddress(settings().WebUrl, stamp, request.UserID));
         }
     } else {
         ok = false;
@@ -256,19 +259,17 @@ bool UploadEngine::runUpload()
 
 QString UploadEngine::fetchStamp()
 {
-    QString base = Settings.WebUrl;
-    while (base.endsWith(u'/'))
-        base.chop(1);
-    const QByteArray address = toCp949(base) + "/Brimvale/NowDateTime.html";
+    const QByteArray address = toCp949(ServiceConfig::JoinAddress(
+        settings().WebUrl, QStringLiteral("/Brimvale/NowDateTime.html")));
     m_http->SetBodyLimit(StampAnswerLimit);
-    for (int attempt = 0; attempt < Settings.StampAttempts; ++attempt) {
+    for (int attempt = 0; attempt < settings().StampAttempts; ++attempt) {
         if (attempt > 0) {
             QElapsedTimer pause;
             pause.start();
-            while (pause.elapsed() < Settings.StampPauseMs && !CancelRequest)
+            while (pause.elapsed() < settings().StampPauseMs && !CancelRequest())
                 QThread::msleep(10);
         }
-        if (CancelRequest)
+        if (CancelRequest())
             return {};
         workBegin(0);
         const HttpResult answer = m_http->Get(address);
@@ -276,7 +277,7 @@ QString UploadEngine::fetchStamp()
         if (answer.Cancelled)
             return {};
         if (!answer.Ok())
-            throw HttpError(PostErrorText(*m_http, answer));
+            throw HttpError(m_http->ErrorText(answer));
         // The stamp is exactly 15 digits; anything else is a server hiccup. It names folders
         // and files on the host, so nothing but digits may pass.
         if (isStamp(answer.Body))
@@ -288,11 +289,11 @@ QString UploadEngine::fetchStamp()
 bool UploadEngine::connectFtp()
 {
     m_ftp = std::make_unique<FtpClient>(
-        Settings.FtpUrl, ServiceConfig::FtpUser, ServiceConfig::FtpPassword);
-    m_ftp->SetConnectTimeout(Settings.ConnectTimeout);
-    m_ftp->SetStallTimeout(Settings.FtpStallTimeout);
-    m_ftp->SetVerifyStores(Settings.VerifyStores);
-    m_ftp->SetCancelFlag(&CancelRequest);
+        settings().FtpUrl, ServiceConfig::FtpUser, ServiceConfig::FtpPassword);
+    m_ftp->SetConnectTimeout(settings().ConnectTimeout);
+    m_ftp->SetStallTimeout(settings().FtpStallTimeout);
+    m_ftp->SetVerifyStores(settings().VerifyStores);
+    m_ftp->SetCancelFlag(&m_cancelRequest);
     FtpClient::Progress hooks;
     hooks.Begin = [this](std::int64_t expected) { workBegin(expected); };
     hooks.Work = [this](std::int64_t done) { work(done); };
@@ -303,7 +304,7 @@ bool UploadEngine::connectFtp()
 
 bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
 {
-    const int count = static_cast<int>(Orders.size());
+    const int count = orderCount();
     m_totalMax = count;
     m_totalDone = 0;
     beginTimeLeft(TimeLeft::ThumbnailBytes);
@@ -313,29 +314,31 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
     // stores; most were made while the photos sat on the order list.
     // The store holds the work it was asked for; the answer is asked for again at its photo.
     UploadThumbnails &thumbnails = UploadThumbnails::Shared();
+    // An upload that ends early no longer waits for the thumbnails it asked for ahead.
+    const auto withdrawThumbnails = qScopeGuard([&thumbnails] { thumbnails.Withdraw(); });
     int thumbnailsAsked = 0; // photos [0, thumbnailsAsked) have been asked for
     const auto askThumbnails = [&](int From) {
         for (; thumbnailsAsked < qMin(count, From + 1 + ThumbnailsAhead); ++thumbnailsAsked)
-            thumbnails.Request(OrderAt(thumbnailsAsked)->FileName);
+            thumbnails.Request(OrderAt(thumbnailsAsked).FileName);
     };
 
-    const QString thumbsFolder = ThumbsFolder(Stamp, UserID);
-    const QString ordersFolder = OrdersFolder(Stamp, UserID);
+    const QString thumbs = ThumbsFolder(Stamp, m_request->UserID);
+    const QString orders = OrdersFolder(Stamp, m_request->UserID);
     CartInfo.clear();
     // Thumbnails are stored with every blank of their path turned into "_", the user's folder
     // included; make that folder, or a user id with blanks would lose every thumbnail.
-    MakeFtpDirectories(*m_ftp, QString(thumbsFolder).replace(u' ', u'_'));
-    MakeFtpDirectories(*m_ftp, ordersFolder);
+    MakeFtpDirectories(*m_ftp, BlanksAsUnderscores(thumbs));
+    MakeFtpDirectories(*m_ftp, orders);
 
     for (int i = 0; i < count; ++i) {
-        const TOrder &order = *OrderAt(i);
+        const UploadOrder &order = OrderAt(i);
         result = true;
         m_observer.SetExceptionText(UploadTexts::Progress(i + 1, count));
         if (!m_ftp->IsConnected())
             Reconnect();
         const QString uploadName = UploadName(Stamp, i, order.FileName);
         m_observer.SetMessage(UploadTexts::Sending + CleanFileName(order.FileName));
-        if (CancelRequest) {
+        if (CancelRequest()) {
             result = false;
             break;
         }
@@ -346,14 +349,14 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
         // The thumbnail is drawn while the photo travels; it is stored after the photo.
         askThumbnails(i);
 
-        const QString remote = RemotePhotoPath(ordersFolder, uploadName);
+        const QString remote = RemotePhotoPath(orders, uploadName);
         bool stopped = false;
         for (int sends = 1;; ++sends) {
             const PhotoVersion sent = PhotoVersion::Of(order.FileName);
             const bool stored = m_ftp->StoreFile(order.FileName, remote);
             noteSilentReconnect();
             if (!stored) {
-                if (m_ftp->LastCancelled() || CancelRequest) {
+                if (m_ftp->LastCancelled() || CancelRequest()) {
                     stopped = true;
                     break;
                 }
@@ -364,7 +367,7 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
                     break;
                 }
                 if (!m_ftp->StoreFile(order.FileName, remote)) {
-                    if (m_ftp->LastCancelled() || CancelRequest) {
+                    if (m_ftp->LastCancelled() || CancelRequest()) {
                         stopped = true;
                         break;
                     }
@@ -386,14 +389,14 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
         // unchanged file costs a look-up; a changed one is drawn again.
         const std::shared_future<QByteArray> thumbJpeg = thumbnails.Request(order.FileName);
         while (thumbJpeg.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
-            if (CancelRequest)
+            if (CancelRequest())
                 return false;
         }
-        SendThumbnail(thumbJpeg.get(), RemoteThumbnailPath(thumbsFolder, uploadName));
+        SendThumbnail(thumbJpeg.get(), RemoteThumbnailPath(thumbs, uploadName));
         m_bytesBefore += thumbJpeg.get().size();
         noteSilentReconnect();
 
-        CartInfo += uploadName + u':' + order.CartInfoLine();
+        CartInfo += uploadName + u':' + order.CartInfoLine;
         m_totalDone = i + 1;
         m_observer.TotalGauge(count, m_totalDone);
     }
@@ -403,10 +406,10 @@ bool UploadEngine::SendByFtp(const QString &Stamp, QString &CartInfo)
 bool UploadEngine::Reconnect()
 {
     m_observer.SetExceptionText(UploadTexts::Reconnecting);
-    ++ReconnectCount;
+    const int count = ++m_reconnectCount;
     m_ftp->Disconnect();
     m_ftp->Connect(); // a failure shows in the answer below
-    m_observer.SetExceptionText(UploadTexts::Reconnected(ReconnectCount));
+    m_observer.SetExceptionText(UploadTexts::Reconnected(count));
     return m_ftp->IsConnected();
 }
 
@@ -417,43 +420,38 @@ void UploadEngine::noteSilentReconnect()
     if (!m_ftp->LastCallLoggedInAgain())
         return;
     m_observer.SetExceptionText(UploadTexts::Reconnecting);
-    ++ReconnectCount;
-    m_observer.SetExceptionText(UploadTexts::Reconnected(ReconnectCount));
+    m_observer.SetExceptionText(UploadTexts::Reconnected(++m_reconnectCount));
 }
 
 bool UploadEngine::SendThumbnail(const QByteArray &Jpeg, const QString &RemotePath)
 {
     if (!Jpeg.isEmpty()) {
-        QString path = RemotePath;
-        path.replace(u' ', u'_');
         // A missing thumbnail does not hold up the order; one the host holds short is sent
         // once more, as a photo would be.
-        if (!m_ftp->StoreData(Jpeg, path) && m_ftp->LastStoreUnconfirmed() && Reconnect())
-            m_ftp->StoreData(Jpeg, path);
+        if (!m_ftp->StoreData(Jpeg, RemotePath) && m_ftp->LastStoreUnconfirmed() && Reconnect())
+            m_ftp->StoreData(Jpeg, RemotePath);
     }
     return true;
 }
 
 bool UploadEngine::SendByHttp(const QString &Stamp, QString &CartInfo)
 {
-    const int count = static_cast<int>(Orders.size());
+    const int count = orderCount();
     m_totalMax = count;
     m_totalDone = 0;
     beginTimeLeft(0); // the web route sends no thumbnails
     m_observer.TotalGauge(count, 0);
     bool result = true;
-    const QString ordersFolder = OrdersFolder(Stamp, UserID);
-    QString base = Settings.UploadUrl;
-    while (base.endsWith(u'/'))
-        base.chop(1);
-    const QByteArray address = toCp949(base) + "/upload_file2.php";
+    const QString orders = OrdersFolder(Stamp, m_request->UserID);
+    const QByteArray address = toCp949(
+        ServiceConfig::JoinAddress(settings().UploadUrl, QStringLiteral("/upload_file2.php")));
 
     for (int i = 0; i < count; ++i) {
-        const TOrder &order = *OrderAt(i);
+        const UploadOrder &order = OrderAt(i);
         const QString uploadName = UploadName(Stamp, i, order.FileName);
         m_observer.SetMessage(UploadTexts::Sending + CleanFileName(order.FileName));
-        const QList<FormPart> form{
-            FormPart::Text("dst_dir", toCp949(ordersFolder)),
+        const QList<FormPart> form {
+            FormPart::Text("dst_dir", toCp949(orders)),
             FormPart::Text("dst_filename", toCp949(uploadName)),
             FormPart::File("file", order.FileName, toCp949(order.FileName), "application/unknown"),
         };
@@ -461,7 +459,7 @@ bool UploadEngine::SendByHttp(const QString &Stamp, QString &CartInfo)
         for (int sends = 1;; ++sends) {
             const PhotoVersion sent = PhotoVersion::Of(order.FileName);
             workBegin(QFileInfo(order.FileName).size());
-            answer = PostForm(*m_http, address, form);
+            answer = m_http->PostForm(address, form, UploadAnswerLimit);
             workEnd();
             if (!answer.Ok() || !sent.ChangedSince(order.FileName, sends))
                 break;
@@ -471,15 +469,15 @@ bool UploadEngine::SendByHttp(const QString &Stamp, QString &CartInfo)
             break;
         }
         if (!answer.Ok()) {
-            m_observer.ShowMessage(UploadTexts::HttpErrorPrefix + PostErrorText(*m_http, answer));
+            m_observer.ShowMessage(UploadTexts::HttpErrorPrefix + m_http->ErrorText(answer));
             result = false;
             break;
         }
         m_bytesBefore += QFileInfo(order.FileName).size();
-        CartInfo += uploadName + u':' + order.CartInfoLine();
+        CartInfo += uploadName + u':' + order.CartInfoLine;
         m_totalDone = i + 1;
         m_observer.TotalGauge(count, m_totalDone);
-        QThread::msleep(static_cast<unsigned long>(Settings.PhotoPauseMs));
+        QThread::msleep(static_cast<unsigned long>(settings().PhotoPauseMs));
     }
     return result;
 }
@@ -489,22 +487,22 @@ bool UploadEngine::SendCartInfo(const QString &CartInfo, const QString &CartInfo
     QString dir;
     QString fileName;
     SplitCartInfoPath(CartInfoPath, dir, fileName);
-    const QList<FormPart> form{
+    const QList<FormPart> form {
         FormPart::Text("dir", toCp949(dir)),
         FormPart::Text("filename", toCp949(fileName)),
-        FormPart::Text("contents", toCp949(fullWidthPercent(CartInfo))),
+        FormPart::Text("contents", toCp949(FullWidthPercent(CartInfo))),
         FormPart::Text("contents", toCp949(CartInfo)),
     };
-    QString base = Settings.UploadUrl;
-    while (base.endsWith(u'/'))
-        base.chop(1);
     workBegin(0);
-    const HttpResult answer = PostForm(*m_http, toCp949(base) + "/upload_cartinfo.php", form);
+    const HttpResult answer
+        = m_http->PostForm(toCp949(ServiceConfig::JoinAddress(
+                               settings().UploadUrl, QStringLiteral("/upload_cartinfo.php"))),
+            form, UploadAnswerLimit);
     workEnd();
     if (answer.Cancelled)
         return false;
     if (!answer.Ok()) {
-        m_observer.ShowMessage(UploadTexts::HttpErrorPrefix + PostErrorText(*m_http, answer));
+        m_observer.ShowMessage(UploadTexts::HttpErrorPrefix + m_http->ErrorText(answer));
         return false;
     }
     return true;
@@ -514,7 +512,7 @@ void UploadEngine::workBegin(std::int64_t Expected)
 {
     const std::int64_t now = m_clock.elapsed();
     m_progress.Begin(now);
-    TransferStartMs = now;
+    m_transferStartMs = now;
     m_gaugeMax = Expected;
     m_lastReportMs = now;
     m_lastReportedDone = 0;
@@ -524,8 +522,8 @@ void UploadEngine::workBegin(std::int64_t Expected)
 void UploadEngine::beginTimeLeft(std::int64_t PerPhoto)
 {
     std::int64_t total = 0;
-    for (const TOrder *order : Orders)
-        total += QFileInfo(order->FileName).size() + PerPhoto;
+    for (const UploadOrder &order : m_request->Orders)
+        total += QFileInfo(order.FileName).size() + PerPhoto;
     m_timeLeft.Begin(total);
     m_bytesBefore = 0;
 }

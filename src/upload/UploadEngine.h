@@ -3,10 +3,9 @@
 #include "upload/IUploadObserver.h"
 #include "upload/TimeLeft.h"
 #include "upload/TransferProgress.h"
-#include "upload/UploadSettings.h"
+#include "upload/UploadRequest.h"
 
 #include <QElapsedTimer>
-#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -15,14 +14,14 @@
 
 class FtpClient;
 class HttpClient;
-class TOrder;
 class QThread;
 
 // One upload of an order list, widget-free: the state of the upload window and its driver.
 // RunUpload() fetches the order stamp, stores photos and thumbnails by FTP (or, when FTP
 // cannot be opened and the user agrees, posts the photos by HTTP), posts the cart-info file
-// and opens the basket page. start() runs it on a worker thread; everything it shows or asks
-// goes through the observer.
+// and opens the basket page. Start() runs it on a worker thread; everything it shows or asks
+// goes through the observer. Each upload is given its whole request at its start and reads
+// nothing else: the cart may change meanwhile without changing what is sent.
 class UploadEngine : public QObject
 {
     Q_OBJECT
@@ -30,32 +29,32 @@ public:
     explicit UploadEngine(IUploadObserver &Observer, QObject *parent = nullptr);
     ~UploadEngine() override; // cancels a running upload and waits for its end
 
-    // The window's state, in its order.
-    std::atomic<bool> CancelRequest{false};
-    QList<TOrder *> Orders; // the order browser's list; neither copied nor owned
-    std::int64_t TransferStartMs = 0;
-    int ReconnectCount = 0;
+    // The window's state, in its order; the upload sets it, anyone may read it.
+    bool CancelRequest() const { return m_cancelRequest.load(); }
+    std::int64_t TransferStartMs() const { return m_transferStartMs.load(); }
+    int ReconnectCount() const { return m_reconnectCount.load(); }
     float AverageSpeed() const { return m_progress.AverageSpeed; }
-    std::atomic<bool> Completed{false};
-    QString UserID;
-    std::atomic<bool> FtpAvailable{true};
+    bool Completed() const { return m_completed.load(); }
+    bool FtpAvailable() const { return m_ftpAvailable.load(); }
 
-    UploadSettings Settings = UploadSettings::FromConfig();
-
-    const TOrder *OrderAt(int Index) const { return Orders.at(Index); }
+    // The request of the running (or last) upload.
+    const UploadRequest &Request() const { return *m_request; }
+    const UploadOrder &OrderAt(int Index) const { return m_request->Orders.at(Index); }
 
     // The window coming up: FtpAvailable true, no cancel request, speed 0, no reconnection.
     void Reset();
-    // Runs RunUpload on a worker thread; finished() follows on this object's thread.
-    void start();
-    bool isRunning() const;
-    bool wait(int Milliseconds = -1);
+    // Runs RunUpload(Request) on a worker thread; finished() follows on this object's thread.
+    // Ignored while an upload runs.
+    void Start(UploadRequest Request);
+    bool IsRunning() const;
+    bool Wait(int Milliseconds = -1);
     // Cancel: honoured in every phase; a running FTP store stops at its next progress report.
     // The upload then ends as not completed.
-    void RequestCancel() { CancelRequest.store(true); }
+    void RequestCancel() { m_cancelRequest.store(true); }
 
-    // The whole upload, synchronously; never throws. Sets and returns Completed.
-    bool RunUpload();
+    // The whole upload, synchronously; never throws. Sets and returns Completed. False at
+    // once while another upload of this engine runs.
+    bool RunUpload(UploadRequest Request);
 
     // Addresses and names of one upload.
     static QString OrdersFolder(const QString &Stamp, const QString &UserID);
@@ -69,13 +68,15 @@ signals:
     void finished(bool Completed);
 
 private:
+    bool run();
     bool runUpload();
     QString fetchStamp();
     bool connectFtp();
     bool SendByFtp(const QString &Stamp, QString &CartInfo);
     bool Reconnect();
     void noteSilentReconnect();
-    // Stores one encoded thumbnail; its failure is ignored (always true).
+    // Stores one encoded thumbnail at RemotePath (as RemoteThumbnailPath gives it); its failure
+    // is ignored (always true).
     bool SendThumbnail(const QByteArray &Jpeg, const QString &RemotePath);
     bool SendByHttp(const QString &Stamp, QString &CartInfo);
     bool SendCartInfo(const QString &CartInfo, const QString &CartInfoPath);
@@ -86,7 +87,17 @@ private:
     void beginTimeLeft(std::int64_t PerPhoto);
     void workEnd();
 
+    const UploadSettings &settings() const { return m_request->Settings; }
+    int orderCount() const { return static_cast<int>(m_request->Orders.size()); }
+
     IUploadObserver &m_observer;
+    // Replaced only while no upload runs; the upload reads it, never writes it.
+    std::shared_ptr<const UploadRequest> m_request;
+    std::atomic<bool> m_cancelRequest {false};
+    std::atomic<std::int64_t> m_transferStartMs {0};
+    std::atomic<int> m_reconnectCount {0};
+    std::atomic<bool> m_completed {false};
+    std::atomic<bool> m_ftpAvailable {true};
     TransferProgress m_progress;
     TimeLeft m_timeLeft;
     std::int64_t m_bytesBefore = 0; // of the stores done, for the time left
@@ -99,5 +110,5 @@ private:
     int m_totalDone = 0;
     std::unique_ptr<FtpClient> m_ftp;
     std::unique_ptr<HttpClient> m_http;
-    QThread *m_thread = nullptr;
+    std::unique_ptr<QThread> m_thread;
 };

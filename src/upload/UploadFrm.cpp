@@ -4,6 +4,8 @@
 #include "ui/AppFonts.h"
 #include "ui/AppTitle.h"
 #include "ui/ErrorDisplay.h"
+#include "ui/LiveLabel.h"
+#include "ui/PlainMessage.h"
 #include "upload/BasketAddressFrm.h"
 #include "upload/UploadTexts.h"
 #include "util/Cp949.h"
@@ -26,7 +28,7 @@ const char *const MessageColour = "color: rgb(59, 90, 130);";
 
 TfrmUpload::TfrmUpload(QWidget *Owner)
     : QDialog(Owner)
-    , ui(new Ui::TfrmUpload)
+    , ui(std::make_unique<Ui::TfrmUpload>())
     , m_engine(m_bridge)
     , m_timer(new QTimer(this))
 {
@@ -44,6 +46,10 @@ TfrmUpload::TfrmUpload(QWidget *Owner)
     ui->lblSpeed->setStyleSheet(QString::fromLatin1(MessageColour));
     ui->sLabel1->setStyleSheet(QString::fromLatin1(MessageColour));
     ui->ExceptionLabel->setStyleSheet(QStringLiteral("color: #808080;"));
+    // The step, the file being sent, the speed and the reconnect messages are read out as
+    // they change.
+    for (QLabel *label : {ui->lblMessage, ui->lblSpeed, ui->ExceptionLabel})
+        ExposeLabelText(label);
     for (QProgressBar *gauge : {ui->FileGauge, ui->TotalGauge})
         gauge->setStyleSheet(QStringLiteral("QProgressBar { color: black; }"));
 
@@ -79,9 +85,7 @@ TfrmUpload::TfrmUpload(QWidget *Owner)
     connect(&m_engine, &UploadEngine::finished, this, [this](bool Ok) { engineFinished(Ok); });
 
     m_bridge.OnShowMessage = [this](const QString &Text) {
-        QMessageBox box(QMessageBox::NoIcon, AppTitle(), Text, QMessageBox::Ok, this);
-        box.setObjectName(QString::fromLatin1(MessageBoxName));
-        box.exec();
+        ShowPlainMessage(this, Text, QString::fromLatin1(MessageBoxName), AppTitle());
     };
     m_bridge.OnAskWebRoute = [this](const QString &Question) {
         QMessageBox box(QMessageBox::Question, UploadTexts::ConfirmCaption, Question,
@@ -102,8 +106,7 @@ TfrmUpload::~TfrmUpload()
     // A question still open on the worker is answered No, and the upload stops.
     m_bridge.Release();
     m_engine.RequestCancel();
-    m_engine.wait();
-    delete ui;
+    m_engine.Wait();
 }
 
 QLabel *TfrmUpload::lblMessage() const
@@ -143,7 +146,7 @@ void TfrmUpload::showEvent(QShowEvent *Event)
 void TfrmUpload::hideEvent(QHideEvent *Event)
 {
     QDialog::hideEvent(Event);
-    if (!m_engine.isRunning())
+    if (!m_engine.IsRunning())
         m_activated = false; // the next showing uploads again
 }
 
@@ -161,9 +164,7 @@ void TfrmUpload::TimerTimer()
 {
     m_timer->stop();
     ui->lblMessage->setText(UploadTexts::Connecting);
-    m_engine.Orders = Orders;
-    m_engine.UserID = UserID;
-    m_engine.start();
+    m_engine.Start(UploadRequest::FromOrders(UserID, Orders, m_settings));
 }
 
 void TfrmUpload::engineFinished(bool Ok)
@@ -184,7 +185,7 @@ void TfrmUpload::btnCancelClick()
         done(QDialog::Accepted);
         return;
     }
-    if (m_engine.isRunning()) {
+    if (m_engine.IsRunning()) {
         // Honoured in every phase; the window closes as soon as the upload has stopped.
         m_engine.RequestCancel();
         return;
@@ -201,7 +202,7 @@ void TfrmUpload::reject()
 
 void TfrmUpload::closeEvent(QCloseEvent *Event)
 {
-    if (m_engine.isRunning() || m_timer->isActive()) {
+    if (m_engine.IsRunning() || m_timer->isActive()) {
         Event->ignore();
         reject();
         return;

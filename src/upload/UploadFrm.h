@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 namespace Ui {
 class TfrmUpload;
 }
@@ -31,17 +33,17 @@ public:
     ~TfrmUpload() override; // cancels a running upload and waits for its end
 
     // Set by the caller before showing: the order browser's orders (read only, not owned) and
-    // the user's id.
+    // the user's id. The upload takes its own copy of both when it begins.
     QList<TOrder *> Orders;
     QString UserID;
 
     // All photos sent, the cart-info file posted and the basket page opened.
     bool Completed() const { return m_completed; }
     // True while the upload runs on its thread.
-    bool IsRunning() const { return m_engine.isRunning(); }
+    bool IsRunning() const { return m_engine.IsRunning(); }
 
     // The engine's addresses and limits; tests shorten them before showing.
-    UploadSettings &Settings() { return m_engine.Settings; }
+    UploadSettings &Settings() { return m_settings; }
 
     void FormActivate();
     void TimerTimer();
@@ -76,9 +78,10 @@ private:
     void engineFinished(bool Ok);
     static void setGauge(QProgressBar *Gauge, qint64 Max, qint64 Progress);
 
-    Ui::TfrmUpload *ui;
+    std::unique_ptr<Ui::TfrmUpload> ui;
     UploadObserverBridge m_bridge;
     UploadEngine m_engine;
+    UploadSettings m_settings = UploadSettings::FromConfig();
     QTimer *m_timer;
     bool m_completed = false;
     bool m_activated = false;  // this showing has armed the timer

@@ -57,8 +57,8 @@ void UploadObserverBridge::ShowMessage(const QString &Text)
 
 bool UploadObserverBridge::AskWebRoute(const QString &Question)
 {
-    return callAndWait([this, Question] { return OnAskWebRoute ? OnAskWebRoute(Question) : false; },
-        false);
+    return callAndWait(
+        [this, Question] { return OnAskWebRoute ? OnAskWebRoute(Question) : false; }, false);
 }
 
 void UploadObserverBridge::ShowError(const QString &Text)

@@ -54,5 +54,5 @@ private:
     // Runs Work on this object's thread and waits for it, unless released meanwhile.
     bool callAndWait(const std::function<bool()> &Work, bool Fallback);
 
-    std::atomic<bool> m_released{false};
+    std::atomic<bool> m_released {false};
 };

@@ -8,16 +8,16 @@
 // tests point the addresses at their own service and shorten the limits.
 struct UploadSettings
 {
-    QString WebUrl;    // server time, basket page
+    QString WebUrl; // server time, basket page
     QString UploadUrl; // the two upload scripts
-    QString FtpUrl;    // "ftp://host:port"
-    int ConnectTimeout = 15;   // seconds, every connection
+    QString FtpUrl; // "ftp://host:port"
+    int ConnectTimeout = 15; // seconds, every connection
     int HttpStallTimeout = 60; // seconds without progress that fail an HTTP request
     int FtpStallTimeout = 120; // seconds without progress that fail an FTP store or reply
-    int StampAttempts = 5;     // server-time requests before giving up
-    int StampPauseMs = 300;    // between two of them
-    int PhotoPauseMs = 100;    // after every photo accepted by the web route
-    bool VerifyStores = true;  // every FTP store confirmed by the host's SIZE (benchmarks: off)
+    int StampAttempts = 5; // server-time requests before giving up
+    int StampPauseMs = 300; // between two of them
+    int PhotoPauseMs = 100; // after every photo accepted by the web route
+    bool VerifyStores = true; // every FTP store confirmed by the host's SIZE (benchmarks: off)
 
     static UploadSettings FromConfig()
     {

@@ -22,6 +22,9 @@ inline const QString WebRouteQuestion = QStringLiteral(
 // When the server time cannot be had after a few tries.
 inline const QString NoServerTime
     = QStringLiteral("서버 시간을 받지 못했습니다. 잠시 후 다시 주문해 주십시오.");
+// An order needs the id it is filed under; without one nothing is sent.
+inline const QString NoUserID
+    = QStringLiteral("아이디가 비어 있어 주문을 보낼 수 없습니다. 다시 로그인해 주십시오.");
 
 inline QString Progress(int Number, int Count)
 {

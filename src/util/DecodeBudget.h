@@ -4,8 +4,9 @@
 
 #include <functional>
 
-// Memory for decoding photos, shared by every thread that decodes (grid, cards, upload
-// thumbnails, trimming). Each decode first reserves what it estimates it will allocate; a
+// Memory for decoding photos, shared by every thread that decodes: the thumbnail service's
+// workers (grid, cards, upload thumbnails), which reserve it for their callers, and the
+// trimming preview. Each decode first reserves what it estimates it will allocate; a
 // reservation that does not fit beside what others hold waits for room, in the order asked,
 // and one larger than the per-decode cap is refused outright. A decode that fits the cap
 // always gets its turn once the others finish, because every decode holds its room only for

@@ -1,12 +1,17 @@
-#include "util/HttpClientImpl.h"
+#include "util/HttpClient.h"
 
 #include "util/CurlGlobal.h"
 #include "util/SocketProbe.h"
 
+#include <QFile>
 #include <QUrl>
+
+#include <curl/curl.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -16,6 +21,59 @@ constexpr long MaxRedirects = 5;
 constexpr qint64 HeaderLimit = 256 * 1024;
 
 } // namespace
+
+// The libcurl side: every request kind calls Prepare(), sets its few own options on Curl, and
+// Perform().
+struct HttpClient::Impl
+{
+    Impl();
+    ~Impl();
+    Impl(const Impl &) = delete;
+    Impl &operator=(const Impl &) = delete;
+
+    CURL *Curl = nullptr;
+    int ConnectTimeout = 15;
+    int StallTimeout = 60;
+    QByteArray UserAgent = "KestrunBrimvale";
+    QByteArray Accept = "text/html, */*";
+    const std::atomic<bool> *CancelFlag = nullptr;
+    qint64 BodyLimit = HttpClient::DefaultBodyLimit;
+    std::function<bool(const HttpClient::Progress &)> ProgressHook;
+    QByteArray StatusLine; // of the last answer
+
+    // Clears what the previous request set (the cookies and live connections stay), then sets
+    // the address and every option all requests share: cookie engine, redirects, limits,
+    // headers, callbacks that collect the answer.
+    void Prepare(const QByteArray &Address);
+    // Appends one request header of the next request (after Prepare).
+    void AddHeader(const QByteArray &Header);
+    // The body limit of the next request alone (after Prepare, which sets BodyLimit).
+    void LimitBody(qint64 Bytes);
+    // Runs the prepared request; never throws.
+    HttpResult Perform();
+
+private:
+    static std::size_t writeBody(char *data, std::size_t size, std::size_t count, void *self);
+    static std::size_t writeHeader(char *data, std::size_t size, std::size_t count, void *self);
+    static int transferInfo(
+        void *self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow);
+
+    static curl_socket_t openSocket(void *self, curlsocktype, curl_sockaddr *address);
+    static int closeSocket(void *self, curl_socket_t socket);
+
+    // The client's open connections, whose buffers hold what of an upload has not arrived.
+    std::vector<curl_socket_t> m_sockets;
+    curl_off_t m_reportedUp = 0;
+    curl_slist *m_headers = nullptr;
+    QByteArray m_body;
+    qint64 m_limit = HttpClient::DefaultBodyLimit;
+    qint64 m_headerBytes = 0;
+    bool m_bodyTooLarge = false;
+    bool m_headersTooLarge = false;
+    char m_errorBuffer[CURL_ERROR_SIZE] = {};
+    bool m_cancelled = false;
+    bool m_cookieEngineOn = false;
+};
 
 HttpClient::Impl::Impl()
 {
@@ -203,9 +261,9 @@ int HttpClient::Impl::transferInfo(
         ulNow = std::max<curl_off_t>(impl->m_reportedUp, std::max<curl_off_t>(0, ulNow - waiting));
         impl->m_reportedUp = ulNow;
     }
-    if (go && impl->Progress) {
+    if (go && impl->ProgressHook) {
         try {
-            go = impl->Progress(dlTotal, dlNow, ulTotal, ulNow);
+            go = impl->ProgressHook({dlTotal, dlNow, ulTotal, ulNow});
         } catch (...) {
             go = false;
         }
@@ -272,13 +330,121 @@ QByteArray HttpClient::GetOrThrow(const QString &Address)
 QByteArray HttpClient::GetOrThrow(const QByteArray &Address)
 {
     HttpResult result = Get(Address);
-    if (!result.Error.isEmpty())
-        throw HttpError(result.Error);
-    if (!result.Ok()) {
-        const QByteArray line = d->StatusLine.isEmpty()
-            ? "HTTP/1.1 " + QByteArray::number(result.Status)
-            : d->StatusLine;
-        throw HttpError(QString::fromLatin1(line));
-    }
+    if (!result.Ok())
+        throw HttpError(ErrorText(result));
     return result.Body;
+}
+
+void HttpClient::SetProgress(std::function<bool(const Progress &)> Hook)
+{
+    d->ProgressHook = std::move(Hook);
+}
+
+QByteArray HttpClient::LastStatusLine() const
+{
+    return d->StatusLine;
+}
+
+QString HttpClient::ErrorText(const HttpResult &Result) const
+{
+    if (!Result.Error.isEmpty())
+        return Result.Error;
+    if (!d->StatusLine.isEmpty())
+        return QString::fromLatin1(d->StatusLine);
+    return QStringLiteral("HTTP/1.1 %1").arg(Result.Status);
+}
+
+FormPart FormPart::Text(const QByteArray &Name, const QByteArray &Value)
+{
+    FormPart part;
+    part.Name = Name;
+    part.Value = Value;
+    return part;
+}
+
+FormPart FormPart::File(const QByteArray &Name, const QString &LocalFile,
+    const QByteArray &FileName, const QByteArray &ContentType)
+{
+    FormPart part;
+    part.Name = Name;
+    part.LocalFile = LocalFile;
+    part.FileName = FileName;
+    part.ContentType = ContentType;
+    return part;
+}
+
+namespace {
+
+std::size_t readFile(char *buffer, std::size_t size, std::size_t count, void *file)
+{
+    const qint64 got = static_cast<QFile *>(file)->read(buffer, static_cast<qint64>(size * count));
+    return got < 0 ? CURL_READFUNC_ABORT : static_cast<std::size_t>(got);
+}
+
+int seekFile(void *file, curl_off_t offset, int origin)
+{
+    auto *f = static_cast<QFile *>(file);
+    qint64 target = offset;
+    if (origin == SEEK_CUR)
+        target += f->pos();
+    else if (origin == SEEK_END)
+        target += f->size();
+    return f->seek(target) ? CURL_SEEKFUNC_OK : CURL_SEEKFUNC_FAIL;
+}
+
+struct MimeDeleter
+{
+    void operator()(curl_mime *mime) const { curl_mime_free(mime); }
+};
+
+struct SlistDeleter
+{
+    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
+};
+
+} // namespace
+
+HttpResult HttpClient::PostForm(
+    const QByteArray &Address, const QList<FormPart> &Parts, qint64 AnswerLimit)
+{
+    // The files are open exactly as long as their form exists.
+    std::vector<std::unique_ptr<QFile>> files;
+    for (const FormPart &part : Parts) {
+        if (part.LocalFile.isEmpty())
+            continue;
+        auto file = std::make_unique<QFile>(part.LocalFile);
+        if (!file->open(QIODevice::ReadOnly))
+            throw HttpError(QStringLiteral("Cannot open file \"%1\". %2")
+                                .arg(part.LocalFile, file->errorString()));
+        files.push_back(std::move(file));
+    }
+
+    d->Prepare(Address);
+    d->LimitBody(AnswerLimit);
+    std::unique_ptr<curl_mime, MimeDeleter> mime(curl_mime_init(d->Curl));
+    std::unique_ptr<curl_slist, SlistDeleter> binary(
+        curl_slist_append(nullptr, "Content-Transfer-Encoding: binary"));
+    std::size_t fileIndex = 0;
+    for (const FormPart &part : Parts) {
+        curl_mimepart *p = curl_mime_addpart(mime.get());
+        curl_mime_name(p, part.Name.constData());
+        if (part.LocalFile.isEmpty()) {
+            curl_mime_data(p, part.Value.constData(), static_cast<size_t>(part.Value.size()));
+            continue;
+        }
+        QFile *file = files[fileIndex++].get();
+        curl_mime_data_cb(
+            p, static_cast<curl_off_t>(file->size()), &readFile, &seekFile, nullptr, file);
+        curl_mime_filename(p, part.FileName.constData());
+        curl_mime_type(p, part.ContentType.constData());
+        // Stated as a header of its own: libcurl's "binary" encoder would write the same line,
+        // but only after headers we give, and the service expects it last.
+        curl_mime_headers(p, binary.get(), 0);
+    }
+    curl_easy_setopt(d->Curl, CURLOPT_MIMEPOST, mime.get());
+    // No "Expect: 100-continue" round trip before large bodies.
+    d->AddHeader("Expect:");
+    HttpResult result = d->Perform();
+    curl_easy_setopt(d->Curl, CURLOPT_MIMEPOST, nullptr);
+    return result;
 }

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "util/TextError.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -19,20 +23,36 @@
 // percent-encoded as UTF-8 (escapes that are not UTF-8 do not survive it: send bytes then).
 struct HttpResult
 {
-    long Status = 0;        // HTTP status, 0 when no answer came
-    QByteArray Body;        // the whole response body (of an error status: at most the limit)
+    long Status = 0; // HTTP status, 0 when no answer came
+    QByteArray Body; // the whole response body (of an error status: at most the limit)
     QByteArray ContentType; // the Content-Type header, as sent
-    QString Error;          // empty when a response arrived (whatever its status)
+    QString Error; // empty when a response arrived (whatever its status)
     bool Cancelled = false; // the cancel flag (or a progress hook) stopped the request
 
     bool Ok() const { return Error.isEmpty() && Status >= 200 && Status < 300; }
 };
 
-class HttpError : public std::runtime_error
+// One part of a multipart/form-data post, in the order given. A text part carries only its
+// Content-Disposition; a file part its Content-Disposition with the filename parameter, its
+// Content-Type and "Content-Transfer-Encoding: binary", then the file's bytes, streamed from
+// disk.
+struct FormPart
+{
+    QByteArray Name;
+    QByteArray Value; // text part: the bytes as sent
+    QString LocalFile; // file part: the file to send (empty for a text part)
+    QByteArray FileName; // file part: the filename parameter, as sent
+    QByteArray ContentType; // file part
+
+    static FormPart Text(const QByteArray &Name, const QByteArray &Value);
+    static FormPart File(const QByteArray &Name, const QString &LocalFile,
+        const QByteArray &FileName, const QByteArray &ContentType);
+};
+
+class HttpError : public TextError
 {
 public:
-    explicit HttpError(const QString &text) : std::runtime_error(text.toStdString()) {}
-    QString Text() const { return QString::fromStdString(what()); }
+    using TextError::TextError;
 };
 
 class HttpClient
@@ -43,8 +63,8 @@ public:
     HttpClient(const HttpClient &) = delete;
     HttpClient &operator=(const HttpClient &) = delete;
 
-    void SetConnectTimeout(int Seconds);     // default 15
-    void SetStallTimeout(int Seconds);       // default 60: no progress for that long fails
+    void SetConnectTimeout(int Seconds); // default 15
+    void SetStallTimeout(int Seconds); // default 60: no progress for that long fails
     void SetUserAgent(const QByteArray &UserAgent);
     void SetAccept(const QByteArray &Accept);
     // The largest answer body the following requests take (default DefaultBodyLimit). A 2xx
@@ -62,13 +82,40 @@ public:
     QByteArray GetOrThrow(const QString &Address);
     QByteArray GetOrThrow(const QByteArray &Address); // the address as it goes on the wire
 
+    // Posts the form with the client's session (cookies, headers, limits), taking an answer
+    // of at most AnswerLimit bytes. Throws HttpError when a file part cannot be opened (the
+    // form cannot be built); every transport failure, an answer over the limit included,
+    // comes back in the result like a Get's.
+    HttpResult PostForm(
+        const QByteArray &Address, const QList<FormPart> &Parts, qint64 AnswerLimit);
+
     // A cancel flag read before the request and between progress reports: when it turns true
     // the request is aborted (HttpResult::Cancelled).
     void SetCancelFlag(const std::atomic<bool> *Flag);
 
-    struct Impl;
-    Impl *impl() const { return d.get(); }
+    // Where a request stands, as the progress hook sees it. Totals are 0 while unknown. An
+    // upload counts what has reached the server, not what the socket buffers took in
+    // (megabytes at once), so a gauge of it follows the server.
+    struct Progress
+    {
+        std::int64_t DownloadTotal = 0;
+        std::int64_t DownloadNow = 0;
+        std::int64_t UploadTotal = 0;
+        std::int64_t UploadNow = 0;
+    };
+    // Called on every progress report of every request, on the requesting thread; returning
+    // false (or throwing) aborts the request (HttpResult::Cancelled). The cancel flag is read
+    // as well, whatever the hook says; a set flag skips the hook.
+    void SetProgress(std::function<bool(const Progress &)> Hook);
+
+    // The status line of the last answer ("HTTP/1.1 404 Not Found"), without CR LF; empty
+    // when no answer came.
+    QByteArray LastStatusLine() const;
+    // The text of a failed request: the transport's error, else the status line of the error
+    // answer (Result must be the last request's).
+    QString ErrorText(const HttpResult &Result) const;
 
 private:
+    struct Impl;
     std::unique_ptr<Impl> d;
 };

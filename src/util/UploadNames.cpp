@@ -10,11 +10,21 @@ QString FileNamePart(const QString &Path)
     return Path;
 }
 
+QString FullWidthPercent(QString Text)
+{
+    Text.replace(u'%', QChar(0xFF05));
+    return Text;
+}
+
 QString CleanFileName(const QString &Path)
 {
-    QString name = FileNamePart(Path);
-    name.replace(u'%', QChar(0xFF05));
-    return name;
+    return FullWidthPercent(FileNamePart(Path));
+}
+
+QString BlanksAsUnderscores(QString Path)
+{
+    Path.replace(u' ', u'_');
+    return Path;
 }
 
 QString UploadName(const QString &Stamp, int Index, const QString &Path)
@@ -24,9 +34,7 @@ QString UploadName(const QString &Stamp, int Index, const QString &Path)
 
 QString RemoteThumbnailPath(const QString &ThumbsFolder, const QString &UploadName)
 {
-    QString path = ThumbsFolder + UploadName;
-    path.replace(u' ', u'_');
-    return path;
+    return BlanksAsUnderscores(ThumbsFolder + UploadName);
 }
 
 QString RemotePhotoPath(const QString &OrdersFolder, const QString &UploadName)

@@ -9,9 +9,15 @@
 // file name holding ":" never puts a ":" into an upload name.
 QString FileNamePart(const QString &Path);
 
-// The file-name part with every "%" turned into the full-width "％" (CP949 A3 A5), which the
-// service's scripts do not take for an escape. Nothing else is touched.
+// Text with every "%" turned into the full-width "％" (CP949 A3 A5), which the service's scripts
+// do not take for an escape. Nothing else is touched.
+QString FullWidthPercent(QString Text);
+
+// The file-name part with every "%" full-width.
 QString CleanFileName(const QString &Path);
+
+// A thumbnail's path on the upload host: every blank as "_", the folders' blanks included.
+QString BlanksAsUnderscores(QString Path);
 
 // Stamp, "_", the 0-based upload index with at least five digits, "_", the cleaned name.
 QString UploadName(const QString &Stamp, int Index, const QString &Path);

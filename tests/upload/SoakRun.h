@@ -264,24 +264,21 @@ inline Outcome Run(PrintService &Service, PhotoSet &Set, const Options &Opt)
     clock.start();
     {
         UploadEngine engine(rec);
-        engine.Settings = uploadtest::SettingsFor(Service);
-        engine.Settings.FtpStallTimeout = Opt.StallLimit;
-        engine.Settings.HttpStallTimeout = Opt.StallLimit;
-        engine.Settings.PhotoPauseMs = 0;
-        engine.Orders = list;
-        engine.UserID = Opt.User;
-        engine.Reset();
-        engine.start();
-        if (!engine.wait(Opt.RunLimitMs)) {
+        UploadSettings settings = uploadtest::SettingsFor(Service);
+        settings.FtpStallTimeout = Opt.StallLimit;
+        settings.HttpStallTimeout = Opt.StallLimit;
+        settings.PhotoPauseMs = 0;
+        engine.Start(UploadRequest::FromOrders(Opt.User, list, settings));
+        if (!engine.Wait(Opt.RunLimitMs)) {
             out.Hung = true;
             out.Faults << QStringLiteral("no end after %1 ms").arg(Opt.RunLimitMs);
             engine.RequestCancel();
             rec.Hook = nullptr;
             rec.GaugeHook = nullptr;
         }
-        engine.wait();
-        out.Completed = engine.Completed;
-        out.Reconnects = engine.ReconnectCount;
+        engine.Wait();
+        out.Completed = engine.Completed();
+        out.Reconnects = engine.ReconnectCount();
     }
     out.Ms = clock.elapsed();
     out.Events = QStringLiteral("deleted %1 at %2%3; saved over %4%5")

@@ -153,6 +153,8 @@ public:
         return out;
     }
     TOrder &At(int i) { return *m_orders.at(i); }
+    // The order goes, as when the cart drops it; its file stays.
+    void Remove(int i) { m_orders.erase(m_orders.begin() + i); }
     QString Folder() const { return m_dir.path(); }
 
 private:
@@ -174,6 +176,12 @@ inline UploadSettings SettingsFor(const PrintService &Service)
     s.FtpStallTimeout = 5;
     s.StampPauseMs = 10;
     return s;
+}
+
+// The request of one upload of Shots for User over Service.
+inline UploadRequest RequestFor(const PrintService &Service, const QString &User, const Photos &Shots)
+{
+    return UploadRequest::FromOrders(User, Shots.Orders(), SettingsFor(Service));
 }
 
 inline QByteArray ReadLocal(const QString &Path)

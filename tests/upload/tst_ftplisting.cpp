@@ -97,11 +97,7 @@ private slots:
         photos.Add("a.jpg");
         Recorder rec;
         UploadEngine engine(rec);
-        engine.Settings = SettingsFor(service);
-        engine.Orders = photos.Orders();
-        engine.UserID = user;
-        engine.Reset();
-        QVERIFY2(engine.RunUpload(), qPrintable((rec.Of("Box") + rec.Of("Error")).join(" / ")));
+        QVERIFY2(engine.RunUpload(RequestFor(service, user, photos)), qPrintable((rec.Of("Box") + rec.Of("Error")).join(" / ")));
 
         QCOMPARE(Args(service, "MKD"), cp949All(made));
         QCOMPARE(Args(service, "LIST").size(), 8); // every level of both paths, root included

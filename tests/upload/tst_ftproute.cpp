@@ -25,16 +25,13 @@ class TestFtpRoute : public QObject
         const std::function<void(UploadSettings &)> &tune = {})
     {
         UploadEngine engine(rec);
-        engine.Settings = SettingsFor(service);
+        UploadRequest request = RequestFor(service, User, photos);
         if (tune)
-            tune(engine.Settings);
-        engine.Orders = photos.Orders();
-        engine.UserID = User;
-        engine.Reset();
+            tune(request.Settings);
         hookEngine = &engine;
-        const bool ok = engine.RunUpload();
+        const bool ok = engine.RunUpload(std::move(request));
         hookEngine = nullptr;
-        reconnects = engine.ReconnectCount;
+        reconnects = engine.ReconnectCount();
         return ok;
     }
 
@@ -509,6 +506,35 @@ private slots:
         QCOMPARE(reconnects, 0);
         QCOMPARE(cartInfoPosts(), 0);
         QCOMPARE(rec.Of("Cancel").last(), QStringLiteral("on")); // the window can be left
+    }
+
+    // The cart may change while the upload runs: what is sent is the list as it stood when
+    // the upload began, down to each order's prints and layout.
+    void ordersEditedOrRemovedDuringTheUploadChangeNothingSent()
+    {
+        Photos photos;
+        const QString a = photos.Add("a.jpg");
+        const QString b = photos.Add("b.jpg", 64, 48, 2);
+        Recorder rec;
+        bool edited = false;
+        rec.Hook = [&](const QString &kind, const QString &text) {
+            if (edited || kind != "Message" || !text.startsWith(UploadTexts::Sending))
+                return;
+            edited = true;
+            photos.At(0).SetQuantity(2, 9);
+            photos.At(0).SetLayout(TOrder::LayoutImageFull);
+            photos.Remove(1);
+        };
+        QVERIFY2(upload(photos, rec), qPrintable(rec.Calls().join(u'\n')));
+        QVERIFY(edited);
+        const QString nameA = UploadName(Stamp, 0, a);
+        const QString nameB = UploadName(Stamp, 1, b);
+        QCOMPARE(Args(service, "STOR"),
+            (QList<QByteArray>{OrdersPath("kim", nameA), ThumbsPath("kim", nameA),
+                OrdersPath("kim", nameB), ThumbsPath("kim", nameB)}));
+        QCOMPARE(service.readFile(OrdersPath("kim", nameB)), ReadLocal(b));
+        QCOMPARE(cartInfoFile("kim"),
+            toCp949(nameA + u':' + FourBySixLine + nameB + u':' + FourBySixLine));
     }
 
     void userIdWithAmpersandAndBlanks()

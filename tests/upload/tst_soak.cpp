@@ -59,12 +59,9 @@ private slots:
             }
         };
         UploadEngine engine(rec);
-        engine.Settings = SettingsFor(service);
-        engine.Settings.PhotoPauseMs = 0;
-        engine.Orders = photos.Orders();
-        engine.UserID = QStringLiteral("kim");
-        engine.Reset();
-        const bool completed = engine.RunUpload();
+        UploadRequest request = RequestFor(service, QStringLiteral("kim"), photos);
+        request.Settings.PhotoPauseMs = 0;
+        const bool completed = engine.RunUpload(std::move(request));
         service.setFaults({{"clear", true}});
         service.control("ftp", {{"listen", true}});
         QVERIFY(saved);

@@ -37,11 +37,7 @@ class TestUntrustedAnswers : public QObject
     bool upload(Recorder &Rec, const QString &User, Photos &Shots)
     {
         UploadEngine engine(Rec);
-        engine.Settings = SettingsFor(service);
-        engine.Orders = Shots.Orders();
-        engine.UserID = User;
-        engine.Reset();
-        return engine.RunUpload();
+        return engine.RunUpload(RequestFor(service, User, Shots));
     }
 
 private slots:
@@ -155,26 +151,29 @@ private slots:
         QVERIFY2(banner.Error.isEmpty(), qPrintable(banner.Error));
     }
 
-    void controlCharactersRefusedBeforeAnythingIsSent_data()
+    // An empty id would file the order under the day folder itself, of nobody.
+    void unsendableIdsAndNamesRefusedBeforeAnythingIsSent_data()
     {
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("photo");
-        QTest::addColumn<bool>("userRefused");
+        QTest::addColumn<QString>("refusal"); // empty: the photo's name
+        QTest::newRow("empty user id") << QString() << "a.jpg" << UploadTexts::NoUserID;
         QTest::newRow("user id with CR LF") << "kim\r\nNOOP"
-                                            << "a.jpg" << true;
+                                            << "a.jpg" << ControlTexts::UserIDRefused;
         QTest::newRow("user id with a tab") << "kim\tlee"
-                                            << "a.jpg" << true;
-        QTest::newRow("user id with DEL") << QStringLiteral("kim\x7F") << "a.jpg" << true;
+                                            << "a.jpg" << ControlTexts::UserIDRefused;
+        QTest::newRow("user id with DEL")
+            << QStringLiteral("kim\x7F") << "a.jpg" << ControlTexts::UserIDRefused;
         QTest::newRow("user id with a C1 control")
-            << QStringLiteral("kim\u0085") << "a.jpg" << true;
+            << QStringLiteral("kim\u0085") << "a.jpg" << ControlTexts::UserIDRefused;
         QTest::newRow("photo name with LF") << "kim"
-                                            << "a\nNOOP.jpg" << false;
+                                            << "a\nNOOP.jpg" << QString();
     }
-    void controlCharactersRefusedBeforeAnythingIsSent()
+    void unsendableIdsAndNamesRefusedBeforeAnythingIsSent()
     {
         QFETCH(QString, user);
         QFETCH(QString, photo);
-        QFETCH(bool, userRefused);
+        QFETCH(QString, refusal);
         Photos photos;
         photos.Add("ok.jpg");
         const QString path = photos.Add(photo);
@@ -182,8 +181,7 @@ private slots:
         Recorder rec;
         QVERIFY(!upload(rec, user, photos));
         QCOMPARE(rec.Of("Error"),
-            QStringList {
-                userRefused ? ControlTexts::UserIDRefused : ControlTexts::FileNameRefused(path)});
+            QStringList {refusal.isEmpty() ? ControlTexts::FileNameRefused(path) : refusal});
         QVERIFY(rec.Of("Message").isEmpty());
         QCOMPARE(service.record().size(), 0);
     }

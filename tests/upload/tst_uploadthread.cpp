@@ -17,12 +17,9 @@ class TestUploadThread : public QObject
     Q_OBJECT
     UPLOAD_SERVICE_FIXTURE
 
-    void prepare(UploadEngine &engine, Photos &photos)
+    UploadRequest request(const Photos &photos)
     {
-        engine.Settings = SettingsFor(service);
-        engine.Orders = photos.Orders();
-        engine.UserID = QStringLiteral("kim");
-        engine.Reset();
+        return RequestFor(service, QStringLiteral("kim"), photos);
     }
 
 private slots:
@@ -45,9 +42,8 @@ private slots:
             [&](const QString &text) { messages.append(text); });
         QSignalSpy browser(&bridge, &UploadObserverBridge::browserRequested);
         UploadEngine engine(bridge);
-        prepare(engine, photos);
         QSignalSpy finished(&engine, &UploadEngine::finished);
-        engine.start();
+        engine.Start(request(photos));
         QVERIFY(finished.wait(20000));
         QCOMPARE(finished.first().first().toBool(), true);
         QCOMPARE(asked, QThread::currentThread());
@@ -65,7 +61,6 @@ private slots:
         photos.AddLarge("big.jpg", 3000000);
         UploadObserverBridge bridge;
         UploadEngine engine(bridge);
-        prepare(engine, photos);
         connect(&bridge, &UploadObserverBridge::fileGaugeChanged, this,
             [&](qint64 max, qint64 progress) {
                 if (max > 1000000 && progress > 0)
@@ -74,7 +69,7 @@ private slots:
         QSignalSpy finished(&engine, &UploadEngine::finished);
         QElapsedTimer clock;
         clock.start();
-        engine.start();
+        engine.Start(request(photos));
         QVERIFY(finished.wait(20000));
         QCOMPARE(finished.first().first().toBool(), false);
         QVERIFY2(clock.elapsed() < 15000, "the store ran on after the cancel");
@@ -90,8 +85,7 @@ private slots:
         bool asked = false;
         bridge.OnAskWebRoute = [&](const QString &) { return asked = true; };
         auto engine = std::make_unique<UploadEngine>(bridge);
-        prepare(*engine, photos);
-        engine->start();
+        engine->Start(request(photos));
         // No event is processed here, so the question stays open on the worker.
         QDeadlineTimer until(10000);
         while (service.httpRequests("/Brimvale/NowDateTime.html").isEmpty() && !until.hasExpired())

@@ -210,8 +210,17 @@ private slots:
         QVERIFY(service.httpRequests("/Brimvale/NowDateTime.html").isEmpty());
     }
 
+    void escapedErrorLeavesTheWindowClosable_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("text"); // empty: the server's, whatever it says
+        QTest::newRow("server time failing") << QStringLiteral("kim") << QString();
+        QTest::newRow("empty user id") << QString() << UploadTexts::NoUserID;
+    }
     void escapedErrorLeavesTheWindowClosable()
     {
+        QFETCH(QString, user);
+        QFETCH(QString, text);
         QVERIFY(service.setFaults({{"http",
             QJsonArray{QJsonObject{{"path", "/Brimvale/NowDateTime.html"}, {"action", "status"},
                 {"status", 500}}}}}));
@@ -219,11 +228,16 @@ private slots:
         photos.Add("a.jpg");
         TfrmUpload w;
         prepare(w, photos);
+        w.UserID = user;
         BoxWatcher error([](QMessageBox *box) { box->done(QMessageBox::Ok); });
         w.open();
         QTRY_VERIFY_WITH_TIMEOUT(error.Seen(), 20000);
         QCOMPARE(error.ObjectName(), QStringLiteral("GeneralErrorDisplay"));
         QVERIFY(!error.Text().isEmpty());
+        if (!text.isEmpty()) {
+            QCOMPARE(error.Text(), text);
+            QCOMPARE(service.record().size(), 0); // refused before anything went out
+        }
         // It stays with its last texts until the user leaves it with Cancel.
         QVERIFY(QTest::qWaitFor([&] { return !w.IsRunning(); }, 20000));
         QTest::qWait(300);

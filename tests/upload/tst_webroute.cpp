@@ -79,13 +79,10 @@ class TestWebRoute : public QObject
     bool upload(Photos &photos, Recorder &rec, const QString &User = QStringLiteral("kim"))
     {
         UploadEngine engine(rec);
-        engine.Settings = SettingsFor(service);
-        engine.Settings.StampAttempts = 3;
-        engine.Orders = photos.Orders();
-        engine.UserID = User;
-        engine.Reset();
-        const bool ok = engine.RunUpload();
-        ftpAvailable = engine.FtpAvailable;
+        UploadRequest request = RequestFor(service, User, photos);
+        request.Settings.StampAttempts = 3;
+        const bool ok = engine.RunUpload(std::move(request));
+        ftpAvailable = engine.FtpAvailable();
         return ok;
     }
 
