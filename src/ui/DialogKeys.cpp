@@ -59,11 +59,23 @@ void TabToChecked(QAbstractButton &Checked)
     else if (Checked.autoExclusive() && Checked.parentWidget())
         buttons = Checked.parentWidget()->findChildren<QAbstractButton *>(
             QString(), Qt::FindDirectChildrenOnly);
+    const auto inGroup = [&Checked](QAbstractButton *Button) {
+        return Button->isCheckable() && (Checked.group() || Button->autoExclusive());
+    };
+    // A checked button that cannot take the focus (a disabled "none chosen") hands Tab to the
+    // group's first enabled one; otherwise Tab would pass the group by.
+    const QAbstractButton *target = &Checked;
+    if (!Checked.isEnabled())
+        for (QAbstractButton *button : buttons)
+            if (inGroup(button) && button->isEnabled()) {
+                target = button;
+                break;
+            }
     for (QAbstractButton *button : buttons) {
-        if (!button->isCheckable() || (!Checked.group() && !button->autoExclusive()))
+        if (!inGroup(button))
             continue;
         const Qt::FocusPolicy policy = button->focusPolicy();
-        button->setFocusPolicy(button == &Checked ? Qt::FocusPolicy(policy | Qt::TabFocus)
-                                                  : Qt::FocusPolicy(policy & ~Qt::TabFocus));
+        button->setFocusPolicy(button == target ? Qt::FocusPolicy(policy | Qt::TabFocus)
+                                                : Qt::FocusPolicy(policy & ~Qt::TabFocus));
     }
 }

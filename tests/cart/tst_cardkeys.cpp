@@ -41,6 +41,8 @@ private slots:
         QTest::addColumn<int>("layout");
         QTest::addColumn<bool>("bordered");
         QTest::addColumn<QString>("layoutButton");
+        // Nothing chosen: the checked "선택안됨" is disabled, so Tab meets the first choice.
+        QTest::newRow("none chosen") << int(TOrder::LayoutNotChosen) << false << "RadioButton1";
         QTest::newRow("paper-full") << int(TOrder::LayoutPaperFull) << false << "RadioButton1";
         QTest::newRow("image-full bordered")
             << int(TOrder::LayoutImageFull) << true << "RadioButton4";
