@@ -90,7 +90,7 @@ int thumbnails(const QString &Folder, int Count)
     clock.start();
     std::atomic<int> made {0};
     for (const QString &f : files) {
-        ThumbnailJobSpec job;
+        ThumbnailOrder job;
         job.Priority = ThumbnailPriority::OnScreen;
         job.Work = [&made, f](const ThumbnailContext &Context) {
             if (!PhotoThumbnailLoader::MakeThumbnail(Context, f, {130, 130}).isNull())

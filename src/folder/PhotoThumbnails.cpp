@@ -64,17 +64,17 @@ void PhotoThumbnailLoader::SetWanted(quint64 Generation, std::vector<Job> Wanted
             wanted.insert(job.Position, it.value());
             continue;
         }
-        ThumbnailJobSpec spec;
-        spec.Priority = priority;
-        spec.Work = [this, Generation, Position = job.Position, FileName = job.FileName](
+        ThumbnailOrder work;
+        work.Priority = priority;
+        work.Work = [this, Generation, Position = job.Position, FileName = job.FileName](
                         const ThumbnailContext &Context) {
             const QImage thumbnail = MakeThumbnail(Context, FileName, m_box);
             ended(Generation, Position, &thumbnail);
         };
-        spec.Dropped
+        work.Dropped
             = [this, Generation, Position = job.Position] { ended(Generation, Position, nullptr); };
         // The job's end takes the lock held here, so it finds its entry.
-        const ThumbnailTicket ticket = m_service.Submit(std::move(spec));
+        const ThumbnailTicket ticket = m_service.Submit(std::move(work));
         if (!ticket.IsNull())
             wanted.insert(job.Position, ticket);
     }

@@ -145,18 +145,18 @@ void LoadThumbnail(const std::shared_ptr<Bitmap32> &Bitmap, const QString &FileN
     }
     RaisePeak(Count().peakQueued, ++Count().queued);
     // The job holds its own reference, so the bitmap lives as long as the load.
-    ThumbnailJobSpec spec;
-    spec.Priority = ThumbnailPriority::Card;
-    spec.StillWanted = [Bitmap, token] { return Bitmap->CurrentBinding() == token; };
-    spec.Work = [Bitmap, FileName, token, serial](const ThumbnailContext &Context) {
+    ThumbnailOrder work;
+    work.Priority = ThumbnailPriority::Card;
+    work.StillWanted = [Bitmap, token] { return Bitmap->CurrentBinding() == token; };
+    work.Work = [Bitmap, FileName, token, serial](const ThumbnailContext &Context) {
         Execute(Context, Bitmap, FileName, token);
         EndPending(Bitmap.get(), serial);
     };
-    spec.Dropped = [key, serial] {
+    work.Dropped = [key, serial] {
         ++Count().stale;
         EndPending(key, serial);
     };
-    const ThumbnailTicket ticket = ThumbnailService::Shared().Submit(std::move(spec));
+    const ThumbnailTicket ticket = ThumbnailService::Shared().Submit(std::move(work));
     if (ticket.IsNull()) { // the program is ending
         EndPending(key, serial);
         return;

@@ -13,11 +13,11 @@ struct ThumbnailJobState
 {
     enum class State { Queued, Running, Ended };
 
-    explicit ThumbnailJobState(ThumbnailJobSpec S)
-        : Spec(std::move(S))
+    explicit ThumbnailJobState(ThumbnailOrder O)
+        : Order(std::move(O))
     { }
 
-    ThumbnailJobSpec Spec;
+    ThumbnailOrder Order;
     // Guarded by the service's lock.
     State Now = State::Queued;
     std::pair<int, std::uint64_t> Key {0, 0};
@@ -58,7 +58,7 @@ FittedPicture ThumbnailContext::Fit(const QString &FileName, QSize Box) const
 
 bool ThumbnailContext::Abandoned() const
 {
-    return m_job && m_job->Spec.StillWanted && !m_job->Spec.StillWanted();
+    return m_job && m_job->Order.StillWanted && !m_job->Order.StillWanted();
 }
 
 int ThumbnailService::DefaultThreadCount()
@@ -102,17 +102,17 @@ ThumbnailService::~ThumbnailService()
 void ThumbnailService::enqueue(const JobPtr &J, ThumbnailPriority Priority)
 {
     J->Key = {int(Priority), m_nextSequence++};
-    J->Spec.Priority = Priority;
+    J->Order.Priority = Priority;
     m_queue.emplace(J->Key, J);
 }
 
-ThumbnailTicket ThumbnailService::Submit(ThumbnailJobSpec Spec)
+ThumbnailTicket ThumbnailService::Submit(ThumbnailOrder Order)
 {
     std::lock_guard lock(m_mutex);
     if (m_stopped)
         return {};
-    auto job = std::make_shared<Job>(std::move(Spec));
-    enqueue(job, job->Spec.Priority);
+    auto job = std::make_shared<Job>(std::move(Order));
+    enqueue(job, job->Order.Priority);
     startWorkers();
     return ThumbnailTicket(job);
 }
@@ -168,15 +168,15 @@ void ThumbnailService::Run(
         waiter->Ran = Ran;
         waiter->Ended.notify_all();
     };
-    ThumbnailJobSpec spec;
-    spec.Priority = Priority;
+    ThumbnailOrder work;
+    work.Priority = Priority;
     // The caller blocks until the end, so Work may be held by reference.
-    spec.Work = [&Work, finish](const ThumbnailContext &Context) {
+    work.Work = [&Work, finish](const ThumbnailContext &Context) {
         Work(Context);
         finish(true);
     };
-    spec.Dropped = [finish] { finish(false); };
-    if (Submit(std::move(spec)).IsNull()) {
+    work.Dropped = [finish] { finish(false); };
+    if (Submit(std::move(work)).IsNull()) {
         Work(inlineContext);
         return;
     }
@@ -223,9 +223,9 @@ void ThumbnailService::work()
 
 void ThumbnailService::runJob(const JobPtr &J)
 {
-    const ThumbnailJobSpec &spec = J->Spec;
-    SetIdleReads(spec.Priority == ThumbnailPriority::Ahead);
-    const bool wanted = !spec.StillWanted || spec.StillWanted();
+    const ThumbnailOrder &work = J->Order;
+    SetIdleReads(work.Priority == ThumbnailPriority::Ahead);
+    const bool wanted = !work.StillWanted || work.StillWanted();
     {
         std::lock_guard lock(m_mutex);
         ++(wanted ? m_ran : m_dropped);
@@ -233,12 +233,12 @@ void ThumbnailService::runJob(const JobPtr &J)
     // A photo is untrusted input: whatever a job throws ends that job, not the worker.
     try {
         if (!wanted) {
-            if (spec.Dropped)
-                spec.Dropped();
+            if (work.Dropped)
+                work.Dropped();
             return;
         }
-        if (spec.Work)
-            spec.Work(ThumbnailContext(J.get()));
+        if (work.Work)
+            work.Work(ThumbnailContext(J.get()));
     } catch (...) {
         qWarning("thumbnail service: a job ended with an exception");
     }
@@ -260,8 +260,8 @@ void ThumbnailService::Shutdown()
         }
     }
     for (const JobPtr &job : dropped)
-        if (job->Spec.Dropped)
-            job->Spec.Dropped();
+        if (job->Order.Dropped)
+            job->Order.Dropped();
     m_pool->waitForDone();
 }
 

@@ -38,7 +38,7 @@ private:
     const ThumbnailJobState *m_job;
 };
 
-struct ThumbnailJobSpec
+struct ThumbnailOrder
 {
     ThumbnailPriority Priority = ThumbnailPriority::Ahead;
     // Runs on a worker thread.
@@ -85,7 +85,7 @@ public:
     ~ThumbnailService(); // Shutdown()
 
     // Queues a job. After Shutdown() the job is refused: a null ticket (and no call back).
-    ThumbnailTicket Submit(ThumbnailJobSpec Spec);
+    ThumbnailTicket Submit(ThumbnailOrder Order);
     // Takes a queued job out: true when it will never run. False when it runs already or has
     // ended; its Work then runs to its end (a decode sees Abandoned() and gives up).
     bool Cancel(const ThumbnailTicket &Ticket);

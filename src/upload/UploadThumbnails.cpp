@@ -68,17 +68,17 @@ UploadThumbnails::JobPtr UploadThumbnails::submit(const QString &FileName, bool 
     auto job = std::make_shared<Job>(FileName);
     job->Urgent = Urgent;
     job->Prepared = !Urgent;
-    ThumbnailJobSpec spec;
-    spec.Priority = Urgent ? ThumbnailPriority::Upload : ThumbnailPriority::Ahead;
-    spec.Work = [this, job](const ThumbnailContext &Context) { run(job, Context); };
-    spec.Dropped = [this, job] {
+    ThumbnailOrder work;
+    work.Priority = Urgent ? ThumbnailPriority::Upload : ThumbnailPriority::Ahead;
+    work.Work = [this, job](const ThumbnailContext &Context) { run(job, Context); };
+    work.Dropped = [this, job] {
         std::lock_guard lock(m_mutex);
         --m_inService;
         if (job->Now == Job::State::Queued)
             drop(job);
         m_idle.notify_all();
     };
-    job->Ticket = m_service.Submit(std::move(spec));
+    job->Ticket = m_service.Submit(std::move(work));
     if (job->Ticket.IsNull()) {
         drop(job);
         return job;

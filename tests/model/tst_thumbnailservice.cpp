@@ -32,7 +32,7 @@ public:
     {
         const int threads = Service.Statistics().Threads;
         for (int i = 0; i < threads; ++i) {
-            ThumbnailJobSpec job;
+            ThumbnailOrder job;
             job.Priority = ThumbnailPriority::OnScreen;
             job.Work = [this, gate = m_gate](const ThumbnailContext &) {
                 ++m_started;
@@ -61,9 +61,9 @@ private:
 class RunOrder
 {
 public:
-    ThumbnailJobSpec Job(const QString &Name, ThumbnailPriority Priority)
+    ThumbnailOrder Job(const QString &Name, ThumbnailPriority Priority)
     {
-        ThumbnailJobSpec job;
+        ThumbnailOrder job;
         job.Priority = Priority;
         job.Work = [this, Name](const ThumbnailContext &) {
             std::lock_guard lock(m_mutex);
@@ -168,7 +168,7 @@ private slots:
         ThumbnailService service(1);
         std::atomic<int> worked {0}, dropped {0};
         const auto decoding = [&] {
-            ThumbnailJobSpec job;
+            ThumbnailOrder job;
             job.Priority = ThumbnailPriority::OnScreen;
             job.Work = [&, file](const ThumbnailContext &Context) {
                 ++worked;
@@ -183,7 +183,7 @@ private slots:
             const ThumbnailTicket cancelled = service.Submit(decoding());
             QVERIFY(service.Cancel(cancelled));
             QVERIFY(!service.Cancel(cancelled)); // once
-            ThumbnailJobSpec unwanted = decoding();
+            ThumbnailOrder unwanted = decoding();
             unwanted.StillWanted = [] { return false; };
             service.Submit(std::move(unwanted));
         }
